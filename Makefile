@@ -1,0 +1,44 @@
+# Two entry points do all set-up: `make run` and `make test`.
+BUILD_RELEASE := build/release
+BUILD_DEBUG := build/debug
+WERROR ?= OFF
+JOBS ?= $(shell nproc)
+FRAMES ?= 4
+SIZE ?= 1280x720
+RENDER_DIR ?= render
+
+.PHONY: run test bench deps release debug clean
+
+deps:
+	@scripts/install-deps
+
+release: deps
+	@cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALEON_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+debug: deps
+	@cmake -S . -B $(BUILD_DEBUG) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALEON_SANITIZE=ON -DKALEON_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD_DEBUG) -j $(JOBS)
+
+# A window where a display exists; otherwise a headless render to PNG files.
+run: release
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	    $(BUILD_RELEASE)/apps/kaleon/kaleon; \
+	else \
+	    echo "No display: rendering $(FRAMES) frames headless instead."; \
+	    $(BUILD_RELEASE)/apps/kaleon/kaleon --render $(RENDER_DIR) --frames $(FRAMES) --size $(SIZE); \
+	fi
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; GUI tests get a virtual display.
+test: debug
+	@if [ -n "$$DISPLAY" ]; then \
+	    cd $(BUILD_DEBUG) && ctest --output-on-failure -j $(JOBS); \
+	else \
+	    cd $(BUILD_DEBUG) && xvfb-run -a ctest --output-on-failure -j $(JOBS); \
+	fi
+
+bench: release
+	@for b in $(BUILD_RELEASE)/bench/kaleon_*_bench; do $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+
+clean:
+	rm -rf build

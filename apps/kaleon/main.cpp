@@ -1,0 +1,169 @@
+// kaleon: the Kaleon screen saver, in a window, full screen, or rendered headless to PNG files.
+
+#include "core/log.h"
+#include "core/random.h"
+#include "host/offscreen_host.h"
+#include "host/screen_saver_defaults.h"
+#include "host/settings_watcher.h"
+#include "host/window_host.h"
+#include "saver/kaleon_screensaver_view.h"
+#include "supply/color_palette.h"
+#include "supply/defaults_keys.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+using namespace kaleon;
+
+namespace {
+
+constexpr const char* kDescription = R"(Kaleon slides one large decorative shape in from a screen edge every interval,
+fills it with a colour of the current palette and paints it into the picture, so
+the shapes pile up. Colours and shapes do not repeat until all have been used.
+
+Without options kaleon opens a window. With --render it runs without a display,
+on a simulated clock, and writes one PNG file per interval.
+
+Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist (set them
+with kaleon-config); --speed, --palette and --direction override them for this
+run only. A running kaleon picks up changed settings at once.)";
+
+constexpr const char* kExamples = R"(
+Examples:
+  kaleon                                   a 1280x720 window
+  kaleon --fullscreen                      full screen on every monitor
+  kaleon --palette Ocean --speed 200       another palette, a shape every 2 s
+  kaleon --render out --frames 10 --size 1920x1080 --scale 2
+                                           ten 3840x2160 frames into out/)";
+
+// "WxH" with positive whole or decimal numbers.
+std::optional<gfx::Size> parseSize(const std::string& text)
+{
+    const auto x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    double width = 0;
+    double height = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const auto first = std::from_chars(begin, begin + x, width);
+    const auto second = std::from_chars(begin + x + 1, end, height);
+    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
+        return std::nullopt;
+    if (!(width >= 1 && height >= 1 && width <= 32767 && height <= 32767))
+        return std::nullopt;
+    return gfx::Size { width, height };
+}
+
+void printProgress(int done, int total)
+{
+    std::fprintf(stderr, "\rRendering frame %d of %d", done, total);
+    if (done == total)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app { kDescription, "kaleon" };
+    app.footer(kExamples);
+    app.get_formatter()->column_width(34);
+
+    bool fullscreen = false;
+    std::string renderDirectory;
+    int frames = 4;
+    std::string sizeText = "1280x720";
+    double scale = 1.0;
+    std::optional<float> speed;
+    std::optional<std::string> palette;
+    std::optional<int> direction;
+    std::optional<std::uint64_t> seed;
+    bool listPalettes = false;
+
+    app.add_flag("--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
+    app.add_option("--render", renderDirectory, "Render headless into DIR as frame-0001.png, ... (no display needed)")
+        ->option_text("DIR");
+    app.add_option("--frames", frames, "With --render: how many intervals to render (default 4)")
+        ->check(CLI::Range(1, 1000000))
+        ->option_text("N");
+    app.add_option("--size", sizeText, "Window or render size in points (default 1280x720)")->option_text("WxH");
+    app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
+        ->check(CLI::Range(0.1, 8.0))
+        ->option_text("S");
+    app.add_option("--speed", speed, "Hundredths of a second from one shape to the next (stored default 450; 0 means 4 s)")
+        ->check(CLI::Range(0.0f, 1.0e6f))
+        ->option_text("HUNDREDTHS");
+    app.add_option("--palette", palette, "Palette file to use, for example KaleonColors.plist (see --list-palettes)")
+        ->option_text("FILE");
+    app.add_option("--direction", direction,
+           "Where shapes enter: 0 cycle, 1 left/right, 2 left, 3 right, 4 top, 5 bottom; other values: no motion")
+        ->option_text("N");
+    app.add_option("--seed", seed, "Seed the colour and shape picks, for repeatable renders")->option_text("N");
+    app.add_flag("--list-palettes", listPalettes, "List the palettes (file and name) and exit");
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (listPalettes) {
+        for (const auto& item : supply::TGColorPalette::allColorPalettes())
+            std::cout << item->filename() << "\t" << item->name() << "\t" << item->colors().size() << " colours\n";
+        return 0;
+    }
+
+    const auto size = parseSize(sizeText);
+    if (!size) {
+        std::cerr << "kaleon: --size wants WIDTHxHEIGHT from 1x1 to 32767x32767, for example 1920x1080, not '"
+                  << sizeText << "'\n";
+        return 2;
+    }
+
+    const auto defaults = host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
+    if (speed)
+        defaults->setVolatileValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(static_cast<double>(*speed)));
+    if (direction)
+        defaults->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(*direction));
+    if (palette) {
+        std::string filename = *palette;
+        if (!filename.ends_with(".plist"))
+            filename += ".plist";
+        if (!supply::TGColorPalette::paletteWithFilename(filename)) {
+            std::cerr << "kaleon: there is no palette '" << filename << "' (kaleon --list-palettes shows them)\n";
+            return 2;
+        }
+        defaults->setVolatileValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(filename));
+    }
+    if (seed)
+        seedRandom(*seed);
+
+    const host::ViewFactory makeView = [](gfx::Rect frame, bool isPreview) {
+        return saver::KaleonScreensaverView::make(frame, isPreview);
+    };
+
+    if (!renderDirectory.empty()) {
+        host::RenderOptions options;
+        options.directory = renderDirectory;
+        options.frames = frames;
+        options.size = *size;
+        options.scale = scale;
+        if (::isatty(STDERR_FILENO))
+            options.progress = printProgress;
+        const auto written = host::renderOffscreen(options, makeView);
+        if (!written) {
+            std::cerr << "kaleon: " << written.error().message << "\n";
+            return 1;
+        }
+        std::cout << "Wrote " << written->size() << " frames of " << static_cast<int>(size->width * scale) << "x"
+                  << static_cast<int>(size->height * scale) << " pixels to " << renderDirectory << "/\n";
+        return 0;
+    }
+
+    host::SettingsWatcher watcher(defaults, std::string(supply::TGKaleonConfigurationDidChangeNotificationName));
+    host::WindowOptions options;
+    options.fullscreen = fullscreen;
+    options.windowSize = *size;
+    return host::runWindowed(options, makeView, &watcher);
+}

@@ -1,0 +1,98 @@
+#include "anim/cairo_target.h"
+
+namespace kaleon::anim {
+
+CairoTarget::CairoTarget(cairo_t* context)
+    : m_context(context)
+{
+}
+
+gfx::Size CairoTarget::pixelSize() const
+{
+    cairo_surface_t* surface = cairo_get_target(m_context);
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE)
+        return {};
+    return { static_cast<double>(cairo_image_surface_get_width(surface)),
+        static_cast<double>(cairo_image_surface_get_height(surface)) };
+}
+
+ImageHandle CairoTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bitmap)
+{
+    const ImageHandle handle = m_nextHandle++;
+    m_images.emplace(handle, bitmap);
+    return handle;
+}
+
+void CairoTarget::release(ImageHandle image)
+{
+    m_images.erase(image);
+}
+
+void CairoTarget::applyTransform(const gfx::AffineTransform& transform)
+{
+    const cairo_matrix_t matrix { transform.a(), transform.b(), transform.c(), transform.d(), transform.tx(),
+        transform.ty() };
+    cairo_transform(m_context, &matrix);
+}
+
+void CairoTarget::fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform)
+{
+    cairo_save(m_context);
+    applyTransform(transform);
+    cairo_rectangle(m_context, rect.minX(), rect.minY(), rect.width(), rect.height());
+    cairo_set_source_rgba(m_context, color.red, color.green, color.blue, color.alpha);
+    cairo_fill(m_context);
+    cairo_restore(m_context);
+}
+
+void CairoTarget::drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
+    double opacity)
+{
+    const auto it = m_images.find(image);
+    if (it == m_images.end() || destination.isEmpty())
+        return;
+    const gfx::Bitmap& bitmap = *it->second;
+    cairo_save(m_context);
+    applyTransform(transform);
+    cairo_rectangle(m_context, destination.minX(), destination.minY(), destination.width(), destination.height());
+    cairo_clip(m_context);
+    cairo_translate(m_context, destination.minX(), destination.minY());
+    cairo_scale(m_context, destination.width() / bitmap.width(), destination.height() / bitmap.height());
+    cairo_set_source_surface(m_context, bitmap.surface(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(m_context), CAIRO_EXTEND_PAD);
+    cairo_paint_with_alpha(m_context, opacity);
+    cairo_restore(m_context);
+}
+
+std::unique_ptr<BitmapTarget> BitmapTarget::create(int width, int height)
+{
+    auto bitmap = gfx::Bitmap::create(width, height);
+    if (!bitmap)
+        return nullptr;
+    cairo_t* context = cairo_create(bitmap->surface());
+    return std::unique_ptr<BitmapTarget>(new BitmapTarget(std::move(bitmap), context));
+}
+
+BitmapTarget::BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, cairo_t* context)
+    : m_bitmap(std::move(bitmap))
+    , m_context(context)
+    , m_target(context)
+{
+}
+
+BitmapTarget::~BitmapTarget()
+{
+    cairo_destroy(m_context);
+}
+
+gfx::Size BitmapTarget::pixelSize() const
+{
+    return { static_cast<double>(m_bitmap->width()), static_cast<double>(m_bitmap->height()) };
+}
+
+void BitmapTarget::present()
+{
+    cairo_surface_flush(m_bitmap->surface());
+}
+
+} // namespace kaleon::anim

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "gfx/affine_transform.h"
+#include "gfx/bitmap.h"
+#include "gfx/color.h"
+#include "gfx/geometry.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace kaleon::anim {
+
+using ImageHandle = std::uint64_t;
+
+// What the compositor draws a layer tree onto. Rectangles are in the caller's space and
+// `transform` maps that space to the target's pixels.
+class RenderTarget {
+public:
+    virtual ~RenderTarget() = default;
+    virtual gfx::Size pixelSize() const = 0;
+    // Makes a layer's rendered contents drawable; the handle stays valid until released.
+    virtual ImageHandle upload(const std::shared_ptr<const gfx::Bitmap>& bitmap) = 0;
+    virtual void release(ImageHandle image) = 0;
+    virtual void fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform) = 0;
+    virtual void drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
+        double opacity)
+        = 0;
+    // Shows what was drawn since the last call (a no-op for targets in memory).
+    virtual void present() = 0;
+};
+
+} // namespace kaleon::anim

@@ -1,0 +1,186 @@
+#include "core/plist.h"
+
+#include "core/c_handle.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <plist/plist.h>
+
+namespace kaleon {
+
+namespace {
+
+using PlistHandle = CHandle<void, plist_free>;
+using MallocText = CHandle<char, std::free>;
+
+// Deeper trees than this are refused rather than walked, so hostile files cannot exhaust the stack.
+constexpr int kMaximumDepth = 128;
+
+Error plistError(std::string message)
+{
+    return Error { std::string(kPlistErrorDomain), 1, std::move(message) };
+}
+
+Result<PlistValue> fromNode(plist_t node, int depth)
+{
+    if (depth > kMaximumDepth)
+        return plistError("property list nested too deeply");
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        std::uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return PlistValue(value != 0);
+    }
+    case PLIST_UINT: {
+        std::uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return PlistValue(static_cast<std::int64_t>(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return PlistValue(value);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+        char* raw = nullptr;
+        if (plist_get_node_type(node) == PLIST_STRING)
+            plist_get_string_val(node, &raw);
+        else
+            plist_get_key_val(node, &raw);
+        const MallocText text(raw);
+        return PlistValue(std::string(text ? text.get() : ""));
+    }
+    case PLIST_DATA: {
+        char* raw = nullptr;
+        std::uint64_t length = 0;
+        plist_get_data_val(node, &raw, &length);
+        const MallocText bytes(raw);
+        const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.get());
+        return PlistValue(PlistValue::Data(begin, begin + (bytes ? length : 0)));
+    }
+    case PLIST_ARRAY: {
+        PlistValue::Array array;
+        const std::uint32_t count = plist_array_get_size(node);
+        array.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            auto item = fromNode(plist_array_get_item(node, i), depth + 1);
+            if (!item)
+                return item.error();
+            array.push_back(std::move(*item));
+        }
+        return PlistValue(std::move(array));
+    }
+    case PLIST_DICT: {
+        PlistValue::Dictionary dictionary;
+        plist_dict_iter rawIterator = nullptr;
+        plist_dict_new_iter(node, &rawIterator);
+        const CHandle<void, std::free> iterator(rawIterator);
+        for (;;) {
+            char* rawKey = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, rawIterator, &rawKey, &item);
+            const MallocText key(rawKey);
+            if (!item)
+                break;
+            auto value = fromNode(item, depth + 1);
+            if (!value)
+                return value.error();
+            dictionary.insert_or_assign(std::string(key ? key.get() : ""), std::move(*value));
+        }
+        return PlistValue(std::move(dictionary));
+    }
+    default:
+        // Dates and UIDs mean nothing to us; they read as null.
+        return PlistValue();
+    }
+}
+
+plist_t toNode(const PlistValue& value)
+{
+    if (auto* b = value.asBool())
+        return plist_new_bool(*b ? 1 : 0);
+    if (auto* i = value.asInteger())
+        return plist_new_uint(static_cast<std::uint64_t>(*i));
+    if (auto* r = value.asReal())
+        return plist_new_real(*r);
+    if (auto* s = value.asString())
+        return plist_new_string(s->c_str());
+    if (auto* d = value.asData())
+        return plist_new_data(reinterpret_cast<const char*>(d->data()), d->size());
+    if (auto* a = value.asArray()) {
+        plist_t array = plist_new_array();
+        for (const auto& item : *a)
+            plist_array_append_item(array, toNode(item));
+        return array;
+    }
+    if (auto* dictionary = value.asDictionary()) {
+        plist_t node = plist_new_dict();
+        for (const auto& [key, item] : *dictionary)
+            plist_dict_set_item(node, key.c_str(), toNode(item));
+        return node;
+    }
+    // Property lists have no null: an empty string stands in.
+    return plist_new_string("");
+}
+
+} // namespace
+
+const PlistValue* PlistValue::find(std::string_view key) const
+{
+    const auto* dictionary = asDictionary();
+    if (!dictionary)
+        return nullptr;
+    const auto it = dictionary->find(key);
+    return it == dictionary->end() ? nullptr : &it->second;
+}
+
+Result<PlistValue> parsePlist(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.empty())
+        return plistError("empty property list");
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
+        return plistError("property list too large");
+    plist_t raw = nullptr;
+    plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
+    const PlistHandle root(raw);
+    if (!root)
+        return plistError("not a property list");
+    return fromNode(root.get(), 0);
+}
+
+Result<PlistValue> readPlistFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return plistError("cannot open " + path.string());
+    const std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+    if (file.bad())
+        return plistError("cannot read " + path.string());
+    return parsePlist(bytes);
+}
+
+std::string xmlPlist(const PlistValue& value)
+{
+    const PlistHandle root(toNode(value));
+    char* raw = nullptr;
+    std::uint32_t length = 0;
+    plist_to_xml(root.get(), &raw, &length);
+    const CHandle<char, plist_to_xml_free> text(raw);
+    return text ? std::string(text.get(), length) : std::string();
+}
+
+std::vector<std::uint8_t> binaryPlist(const PlistValue& value)
+{
+    const PlistHandle root(toNode(value));
+    char* raw = nullptr;
+    std::uint32_t length = 0;
+    plist_to_bin(root.get(), &raw, &length);
+    const CHandle<char, plist_to_bin_free> bytes(raw);
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.get());
+    return bytes ? std::vector<std::uint8_t>(begin, begin + length) : std::vector<std::uint8_t>();
+}
+
+} // namespace kaleon

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kaleon {
+
+// Where to look for a module's read-only resources, in order: a folder named by an environment
+// variable (when set, it is the only place looked at, so a run can be pointed at other data),
+// then each candidate folder.
+struct ResourceSearch {
+    std::string environmentVariable;
+    std::vector<std::filesystem::path> candidates;
+};
+
+// The first existing folder of the search; empty when none exists.
+std::optional<std::filesystem::path> locateResourceFolder(const ResourceSearch& search);
+
+// The names of the entries directly inside a folder, in the order the file system lists them;
+// empty when the folder cannot be read.
+std::vector<std::string> directoryEntryNames(const std::filesystem::path& folder);
+
+} // namespace kaleon

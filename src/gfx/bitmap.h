@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/result.h"
+#include "gfx/color.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace kaleon::gfx {
+
+// A pixel image in memory (Cairo's premultiplied 32-bit ARGB, top row first), drawn into with
+// Cairo. Layers hold their contents as `std::shared_ptr<const Bitmap>`: once handed to a layer
+// a bitmap is not drawn into again.
+class Bitmap {
+public:
+    // Empty when the size is not positive or the memory cannot be had.
+    static std::shared_ptr<Bitmap> create(int width, int height);
+
+    ~Bitmap();
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
+
+    int width() const;
+    int height() const;
+    int bytesPerRow() const;
+    const std::uint8_t* data() const;
+    cairo_surface_t* surface() const { return m_surface; }
+
+    // The colour at a pixel, alpha unpremultiplied; components are k/255 values.
+    Color pixel(int x, int y) const;
+
+    Result<void> writePNG(const std::filesystem::path& path) const;
+
+private:
+    explicit Bitmap(cairo_surface_t* surface) : m_surface(surface) { }
+    cairo_surface_t* m_surface;
+};
+
+} // namespace kaleon::gfx

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "anim/layer.h"
+#include "gfx/geometry.h"
+#include "host/window.h"
+
+#include <memory>
+
+namespace kaleon::host {
+
+// The base of a screen-saver module's view. The host makes one per screen (and one for a
+// preview), moves it into a window, starts it, and calls `animateOneFrame` once per
+// `animationTimeInterval` while it animates. A layer-hosting view shows its layer tree.
+class ScreenSaverView : public std::enable_shared_from_this<ScreenSaverView> {
+public:
+    virtual ~ScreenSaverView() = default;
+    ScreenSaverView(const ScreenSaverView&) = delete;
+    ScreenSaverView& operator=(const ScreenSaverView&) = delete;
+
+    virtual void startAnimation() { m_animating = true; }
+    virtual void stopAnimation() { m_animating = false; }
+    bool isAnimating() const { return m_animating; }
+    virtual void animateOneFrame() { }
+    virtual void drawRect(const gfx::Rect&) { }
+
+    // Seconds between two frame calls. A value that is not a positive finite number is ignored.
+    double animationTimeInterval() const { return m_animationTimeInterval; }
+    void setAnimationTimeInterval(double seconds);
+
+    virtual bool isFlipped() const { return false; }
+    bool isPreview() const { return m_isPreview; }
+    gfx::Rect frame() const { return m_frame; }
+    gfx::Rect bounds() const { return { 0, 0, m_frame.width(), m_frame.height() }; }
+    // Resizes the view; a layer-hosting view's layer follows, then `viewDidChangeFrameSize` runs.
+    void setFrameSize(gfx::Size size);
+
+    std::shared_ptr<Window> window() const { return m_window.lock(); }
+    // Called by the host: puts the view in `window` (nullptr takes it out) and tells the view.
+    void moveToWindow(const std::shared_ptr<Window>& window);
+    // Called by the host when the window's backing scale factor changed.
+    void backingPropertiesChanged() { viewDidChangeBackingProperties(); }
+
+    void setLayer(std::shared_ptr<anim::Layer> layer);
+    std::shared_ptr<anim::Layer> layer() const { return m_layer; }
+    void setWantsLayer(bool wantsLayer) { m_wantsLayer = wantsLayer; }
+    bool wantsLayer() const { return m_wantsLayer; }
+    // 0: the layer's contents are never redrawn by the view system.
+    void setLayerContentsRedrawPolicy(int policy) { m_layerContentsRedrawPolicy = policy; }
+    int layerContentsRedrawPolicy() const { return m_layerContentsRedrawPolicy; }
+
+    virtual bool hasConfigureSheet() const { return false; }
+
+protected:
+    ScreenSaverView(gfx::Rect frame, bool isPreview);
+
+    virtual void viewDidMoveToWindow() { }
+    virtual void viewDidChangeBackingProperties() { }
+    virtual void viewDidChangeFrameSize() { }
+
+private:
+    gfx::Rect m_frame;
+    bool m_isPreview;
+    bool m_animating = false;
+    double m_animationTimeInterval = 1.0 / 30.0;
+    std::weak_ptr<Window> m_window;
+    std::shared_ptr<anim::Layer> m_layer;
+    bool m_wantsLayer = false;
+    int m_layerContentsRedrawPolicy = 0;
+};
+
+} // namespace kaleon::host

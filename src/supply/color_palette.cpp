@@ -1,0 +1,93 @@
+#include "supply/color_palette.h"
+
+#include "core/resource_folder.h"
+#include "host/screen_saver_defaults.h"
+#include "supply/defaults_keys.h"
+#include "supply/hex_color.h"
+#include "supply/utils.h"
+
+namespace kaleon::supply {
+
+namespace {
+
+constexpr std::string_view kNameKey = "name";
+constexpr std::string_view kColorsKey = "colors";
+constexpr std::string_view kPaletteSuffix = ".plist";
+constexpr std::string_view kUnnamedPalette = "Default";
+
+} // namespace
+
+std::shared_ptr<TGColorPalette> TGColorPalette::makeWithPlistAtPath(const std::filesystem::path& path)
+{
+    auto palette = std::shared_ptr<TGColorPalette>(new TGColorPalette());
+    const auto contents = readPlistFile(path);
+    const PlistValue* dictionary = contents && contents->asDictionary() ? &*contents : nullptr;
+    palette->m_filename = path.filename().string();
+    const PlistValue* name = dictionary ? dictionary->find(kNameKey) : nullptr;
+    palette->m_name = name && name->asString() ? *name->asString() : std::string(kUnnamedPalette);
+    palette->setupColorsFromDictionary(dictionary);
+    return palette;
+}
+
+std::shared_ptr<TGColorPalette> TGColorPalette::make(std::string name, std::string filename,
+    std::vector<gfx::Color> colors)
+{
+    auto palette = std::shared_ptr<TGColorPalette>(new TGColorPalette());
+    palette->m_name = std::move(name);
+    palette->m_filename = std::move(filename);
+    palette->m_colors = std::move(colors);
+    return palette;
+}
+
+void TGColorPalette::setupColorsFromDictionary(const PlistValue* dictionary)
+{
+    m_colors.clear();
+    const PlistValue* entry = dictionary ? dictionary->find(kColorsKey) : nullptr;
+    const auto* texts = entry ? entry->asArray() : nullptr;
+    if (!texts)
+        return;
+    for (const auto& text : *texts) {
+        // Anything but text reads as no text, which is black.
+        m_colors.push_back(colorWithHexColorString(text.asString() ? std::string_view(*text.asString()) : ""));
+    }
+}
+
+std::string TGColorPalette::description() const
+{
+    return "Name: " + m_name + " - Colors: " + std::to_string(m_colors.size());
+}
+
+std::vector<std::shared_ptr<TGColorPalette>> TGColorPalette::allColorPalettes()
+{
+    std::vector<std::shared_ptr<TGColorPalette>> palettes;
+    const auto folder = TGUtils::bundlePath();
+    if (!folder)
+        return palettes;
+    for (const auto& name : directoryEntryNames(*folder)) {
+        if (name.ends_with(kPaletteSuffix))
+            palettes.push_back(makeWithPlistAtPath(*folder / name));
+    }
+    return palettes;
+}
+
+std::shared_ptr<TGColorPalette> TGColorPalette::paletteWithFilename(std::string_view filename)
+{
+    for (auto& palette : allColorPalettes()) {
+        if (palette->filename() == filename)
+            return palette;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<TGColorPalette> TGColorPalette::currentPalette()
+{
+    const auto defaults = host::ScreenSaverDefaults::defaultsForModuleWithName(TGKaleonDefaultsModuleName);
+    auto stored = defaults->stringForKey(TGKaleonColorPaletteDefaultsKey).value_or("");
+    if (stored.empty())
+        stored = kDefaultPaletteFilename;
+    if (auto palette = paletteWithFilename(stored))
+        return palette;
+    return paletteWithFilename(kDefaultPaletteFilename);
+}
+
+} // namespace kaleon::supply

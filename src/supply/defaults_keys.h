@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+
+namespace kaleon::supply {
+
+// The module's identifier: it names the settings store and finds the resource folder.
+inline constexpr std::string_view TGKaleonDefaultsModuleName = "org.kaleon.saver";
+
+// The settings keys; each key's text is its own name, which is what the store persists.
+inline constexpr std::string_view TGKaleonSpeedDefaultsKey = "TGKaleonSpeedDefaultsKey";
+inline constexpr std::string_view TGKaleonColorPaletteDefaultsKey = "TGKaleonColorPaletteDefaultsKey";
+inline constexpr std::string_view TGKaleonAnimationDirectionDefaultsKey = "TGKaleonAnimationDirectionDefaultsKey";
+
+// Posted with no object by whoever changed a setting.
+inline constexpr std::string_view TGKaleonConfigurationDidChangeNotificationName
+    = "TGKaleonConfigurationDidChangeNotificationName";
+
+inline constexpr float kDefaultSpeed = 450.0f;
+inline constexpr std::string_view kDefaultPaletteFilename = "KaleonColors.plist";
+inline constexpr int kDefaultDirection = 0;
+
+} // namespace kaleon::supply

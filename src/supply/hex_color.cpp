@@ -1,0 +1,65 @@
+#include "supply/hex_color.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+namespace kaleon::supply {
+
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isSkippedSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+} // namespace
+
+gfx::Color colorWithHexColorString(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && isSkippedSpace(text[i]))
+        ++i;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
+        i += 2;
+    std::uint32_t value = 0;
+    bool saturated = false;
+    for (; i < text.size(); ++i) {
+        const int digit = hexDigit(text[i]);
+        if (digit < 0)
+            break;
+        if (value > 0x0fffffffu)
+            saturated = true;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    if (saturated)
+        value = 0xffffffffu;
+    return gfx::Color::fromRGB8(static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value));
+}
+
+std::string hexadecimalValue(const gfx::Color& color)
+{
+    const auto byte = [](double component) {
+        // NaN fails both comparisons and writes as 0.
+        const double clamped = component > 0 ? std::min(component, 1.0) : 0.0;
+        const double scaled = clamped * 255.99998474121094;
+        return static_cast<unsigned>(scaled);
+    };
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", byte(color.red), byte(color.green), byte(color.blue));
+    return text;
+}
+
+} // namespace kaleon::supply
