@@ -25,10 +25,16 @@ std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
 std::shared_ptr<KaleonScreensaverView> KaleonScreensaverView::make(gfx::Rect frame, bool isPreview)
 {
     auto view = std::shared_ptr<KaleonScreensaverView>(new KaleonScreensaverView(frame, isPreview));
-    NotificationCenter::defaultCenter().addObserver(view,
+    view->observeConfigurationChanges();
+    return view;
+}
+
+void KaleonScreensaverView::observeConfigurationChanges()
+{
+    NotificationCenter::defaultCenter().addObserver(
+        std::static_pointer_cast<KaleonScreensaverView>(shared_from_this()),
         std::string(supply::TGKaleonConfigurationDidChangeNotificationName),
         &KaleonScreensaverView::configurationDidChange);
-    return view;
 }
 
 KaleonScreensaverView::KaleonScreensaverView(gfx::Rect frame, bool isPreview)

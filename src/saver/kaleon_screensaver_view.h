@@ -40,6 +40,8 @@ public:
 
 protected:
     KaleonScreensaverView(gfx::Rect frame, bool isPreview);
+    // Registers for settings changes; needs the view to be owned by a shared_ptr already.
+    void observeConfigurationChanges();
 
     void viewDidMoveToWindow() override;
     void viewDidChangeBackingProperties() override;

@@ -1,0 +1,85 @@
+#include "anim/cairo_target.h"
+#include "anim/compositor.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace kaleon;
+using anim::ImageHandle;
+using anim::Layer;
+
+namespace {
+
+// Counts what the compositor asks of a target.
+class CountingTarget final : public anim::RenderTarget {
+public:
+    gfx::Size pixelSize() const override { return { 100, 50 }; }
+    ImageHandle upload(const std::shared_ptr<const gfx::Bitmap>&) override
+    {
+        ++uploads;
+        live.insert(next);
+        return next++;
+    }
+    void release(ImageHandle image) override { live.erase(image); }
+    void fillRect(const gfx::Rect& rect, const gfx::Color&, const gfx::AffineTransform& transform) override
+    {
+        filled.push_back({ transform.map(rect.origin), { rect.width() * transform.a(), rect.height() * transform.d() } });
+    }
+    void drawImage(ImageHandle, const gfx::Rect&, const gfx::AffineTransform&, double) override { ++images; }
+    void present() override { ++presents; }
+
+    int uploads = 0;
+    int images = 0;
+    int presents = 0;
+    ImageHandle next = 1;
+    std::set<ImageHandle> live;
+    std::vector<gfx::Rect> filled;
+};
+
+} // namespace
+
+TEST(Compositor, UploadsContentsOnceAndReleasesThemWhenGone)
+{
+    CountingTarget target;
+    auto root = Layer::create();
+    root->setFrame({ 0, 0, 50, 25 });
+    auto layer = Layer::create();
+    layer->setFrame({ 0, 0, 10, 10 });
+    layer->setContents(gfx::Bitmap::create(4, 4));
+    root->addSublayer(layer);
+    {
+        anim::Compositor compositor(target);
+        compositor.drawFrame(*root, 2.0);
+        compositor.drawFrame(*root, 2.0);
+        EXPECT_EQ(target.uploads, 1);
+        EXPECT_EQ(target.images, 2);
+        EXPECT_EQ(target.presents, 2);
+        EXPECT_EQ(target.live.size(), 1u);
+
+        layer->setContents(gfx::Bitmap::create(4, 4));
+        compositor.drawFrame(*root, 2.0);
+        EXPECT_EQ(target.uploads, 2);
+        EXPECT_EQ(target.live.size(), 1u);
+
+        layer->removeFromSuperlayer();
+        compositor.drawFrame(*root, 2.0);
+        EXPECT_TRUE(target.live.empty());
+    }
+    EXPECT_TRUE(target.live.empty());
+}
+
+TEST(Compositor, ScalesPointsToPixels)
+{
+    CountingTarget target;
+    auto root = Layer::create();
+    root->setFrame({ 0, 0, 50, 25 });
+    auto layer = Layer::create();
+    layer->setFrame({ 5, 10, 20, 5 });
+    layer->setBackgroundColor(gfx::Color::white());
+    root->addSublayer(layer);
+    anim::Compositor compositor(target);
+    compositor.drawFrame(*root, 2.0);
+    // The clear, then the sublayer's background (the root has none).
+    ASSERT_EQ(target.filled.size(), 2u);
+    EXPECT_EQ(target.filled[1], gfx::Rect(10, 20, 40, 10));
+}

@@ -1,0 +1,96 @@
+#include "core/plist.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace kaleon;
+
+namespace {
+
+PlistValue sample()
+{
+    return PlistValue(PlistValue::Dictionary {
+        { "name", PlistValue("Warm & <bright>") },
+        { "speed", PlistValue(450.0) },
+        { "direction", PlistValue(-3) },
+        { "enabled", PlistValue(true) },
+        { "colors", PlistValue(PlistValue::Array { PlistValue("FF8000"), PlistValue("00ff00") }) },
+        { "blob", PlistValue(PlistValue::Data { 0, 1, 2, 255 }) },
+    });
+}
+
+std::span<const std::uint8_t> bytesOf(const std::string& text)
+{
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
+}
+
+} // namespace
+
+TEST(Plist, XmlAndBinaryRoundTrip)
+{
+    const auto xml = xmlPlist(sample());
+    EXPECT_NE(xml.find("<plist"), std::string::npos);
+    const auto fromXml = parsePlist(bytesOf(xml));
+    ASSERT_TRUE(fromXml) << fromXml.error().message;
+    EXPECT_EQ(*fromXml, sample());
+
+    const auto binary = binaryPlist(sample());
+    ASSERT_GE(binary.size(), 8u);
+    EXPECT_EQ(std::string(binary.begin(), binary.begin() + 6), "bplist");
+    const auto fromBinary = parsePlist(binary);
+    ASSERT_TRUE(fromBinary) << fromBinary.error().message;
+    EXPECT_EQ(*fromBinary, sample());
+}
+
+TEST(Plist, FindLooksUpDictionaryEntries)
+{
+    const auto value = sample();
+    ASSERT_NE(value.find("name"), nullptr);
+    EXPECT_EQ(*value.find("name")->asString(), "Warm & <bright>");
+    EXPECT_EQ(value.find("missing"), nullptr);
+    EXPECT_EQ(PlistValue("text").find("name"), nullptr);
+}
+
+TEST(Plist, RefusesWhatIsNoPropertyList)
+{
+    const char* inputs[] = {
+        "",
+        "not a plist at all",
+        "<?xml version=\"1.0\"?><plist><dict><key>a</key>",
+        "bplist00\x01\x02garbage",
+        "<html><body>hello</body></html>",
+    };
+    for (const char* input : inputs) {
+        SCOPED_TRACE(input);
+        const auto result = parsePlist(bytesOf(input));
+        if (result)
+            continue; // a lenient reader may salvage something; it must not crash
+        EXPECT_EQ(result.error().domain, kPlistErrorDomain);
+    }
+    EXPECT_FALSE(parsePlist(bytesOf("")));
+    EXPECT_FALSE(parsePlist(bytesOf("not a plist at all")));
+}
+
+TEST(Plist, RefusesTreesNestedTooDeeply)
+{
+    std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+    for (int i = 0; i < 500; ++i)
+        deep += "<array>";
+    for (int i = 0; i < 500; ++i)
+        deep += "</array>";
+    deep += "</plist>";
+    EXPECT_FALSE(parsePlist(bytesOf(deep)));
+}
+
+TEST(Plist, ReadsFilesAndReportsMissingOnes)
+{
+    test::TemporaryDirectory folder;
+    test::writeFile(folder / "a.plist", xmlPlist(sample()));
+    const auto read = readPlistFile(folder / "a.plist");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, sample());
+    const auto missing = readPlistFile(folder / "missing.plist");
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().message.find("missing.plist"), std::string::npos);
+}

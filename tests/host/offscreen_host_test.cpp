@@ -1,0 +1,88 @@
+#include "host/offscreen_host.h"
+
+#include "support/test_support.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace kaleon;
+
+namespace {
+
+// A view with a solid background that counts its frame calls.
+class SolidView : public host::ScreenSaverView {
+public:
+    SolidView(gfx::Rect frame, gfx::Color color)
+        : host::ScreenSaverView(frame, false)
+    {
+        auto root = anim::Layer::create();
+        root->setBackgroundColor(color);
+        setLayer(root);
+        setAnimationTimeInterval(4.5);
+    }
+    void animateOneFrame() override { ++frames; }
+    void viewDidMoveToWindow() override { scaleSeen = window() ? window()->backingScaleFactor() : 0; }
+    int frames = 0;
+    double scaleSeen = 0;
+};
+
+} // namespace
+
+TEST(OffscreenHost, WritesOnePictureOfTheViewPerFrameCall)
+{
+    test::TemporaryDirectory folder;
+    std::shared_ptr<SolidView> view;
+    const gfx::Color color = gfx::Color::fromRGB8(0x2a, 0x9d, 0x8f);
+    host::RenderOptions options;
+    options.directory = folder / "frames";
+    options.frames = 3;
+    options.size = { 64, 32 };
+    options.scale = 2;
+    int reported = 0;
+    options.progress = [&](int done, int total) {
+        EXPECT_EQ(total, 3);
+        reported = done;
+    };
+    const auto written = host::renderOffscreen(options, [&](gfx::Rect frame, bool isPreview) {
+        EXPECT_EQ(frame, gfx::Rect(0, 0, 64, 32));
+        EXPECT_FALSE(isPreview);
+        view = std::make_shared<SolidView>(frame, color);
+        return view;
+    });
+    ASSERT_TRUE(written) << written.error().message;
+    ASSERT_EQ(written->size(), 3u);
+    EXPECT_EQ(written->back().filename(), "frame-0003.png");
+    EXPECT_EQ(view->frames, 3);
+    EXPECT_EQ(view->scaleSeen, 2.0);
+    EXPECT_EQ(reported, 3);
+
+    cairo_surface_t* png = cairo_image_surface_create_from_png(written->front().c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(png), 128);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 64);
+    const auto* pixel = cairo_image_surface_get_data(png) + 10 * cairo_image_surface_get_stride(png) + 4 * 100;
+    std::uint32_t argb = 0;
+    std::memcpy(&argb, pixel, 4);
+    EXPECT_EQ(argb, 0xff2a9d8fu);
+    cairo_surface_destroy(png);
+}
+
+TEST(OffscreenHost, RefusesBadSizesAndUnwritableFolders)
+{
+    test::TemporaryDirectory folder;
+    const host::ViewFactory never = [](gfx::Rect, bool) -> std::shared_ptr<host::ScreenSaverView> {
+        ADD_FAILURE() << "no view expected";
+        return nullptr;
+    };
+    host::RenderOptions options;
+    options.directory = folder.path();
+    options.size = { 0, 10 };
+    EXPECT_FALSE(host::renderOffscreen(options, never));
+    options.size = { 10, 10 };
+    options.scale = -1;
+    EXPECT_FALSE(host::renderOffscreen(options, never));
+    options.scale = 1;
+    test::writeFile(folder / "file", "");
+    options.directory = folder / "file" / "below";
+    EXPECT_FALSE(host::renderOffscreen(options, never));
+}

@@ -1,0 +1,239 @@
+#include "saver/kaleon_screensaver_view.h"
+
+#include "core/notification_center.h"
+#include "host/offscreen_host.h"
+#include "host/screen_saver_defaults.h"
+#include "supply/defaults_keys.h"
+#include "supply/svg_manager.h"
+#include "support/test_support.h"
+
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace kaleon;
+using saver::KaleonScreensaverView;
+
+namespace {
+
+std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
+{
+    return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
+}
+
+void postConfigurationChange()
+{
+    NotificationCenter::defaultCenter().post(supply::TGKaleonConfigurationDidChangeNotificationName);
+}
+
+// Lets a test put a moving shape in place, as the frame step will.
+class TestView : public KaleonScreensaverView {
+public:
+    static std::shared_ptr<TestView> make(gfx::Rect frame)
+    {
+        auto view = std::shared_ptr<TestView>(new TestView(frame));
+        view->observeConfigurationChanges();
+        return view;
+    }
+    void addMovingShape(std::shared_ptr<anim::Layer> shape)
+    {
+        m_animatingLayer = shape;
+        layer()->addSublayer(std::move(shape));
+    }
+
+private:
+    explicit TestView(gfx::Rect frame) : KaleonScreensaverView(frame, false) { }
+};
+
+class SaverView : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonColorPaletteDefaultsKey,
+                 supply::TGKaleonAnimationDirectionDefaultsKey })
+            moduleDefaults()->removeObjectForKey(key);
+    }
+};
+
+} // namespace
+
+TEST_F(SaverView, StartsWithARootHoldingOneBackgroundInAPaletteColour)
+{
+    const auto view = KaleonScreensaverView::make({ 0, 0, 800, 600 }, false);
+    ASSERT_NE(view->layer(), nullptr);
+    EXPECT_TRUE(view->isFlipped());
+    EXPECT_TRUE(view->wantsLayer());
+    EXPECT_EQ(view->layerContentsRedrawPolicy(), 0);
+    ASSERT_EQ(view->layer()->sublayers().size(), 1u);
+    EXPECT_EQ(view->layer()->sublayers()[0], view->backgroundLayer());
+    EXPECT_EQ(view->backgroundLayer()->frame(), gfx::Rect(0, 0, 800, 600));
+    ASSERT_TRUE(view->backgroundLayer()->backgroundColor());
+    EXPECT_EQ(view->backgroundLayer()->backgroundColor()->alpha, 1.0);
+    EXPECT_EQ(view->animatingLayer(), nullptr);
+    EXPECT_EQ(view->logoLayer(), nullptr);
+    EXPECT_EQ(view->viewPositionIndex(), 0u);
+    EXPECT_EQ(view->contentScale(), 1.0);
+    EXPECT_DOUBLE_EQ(view->animationTimeInterval(), 4.5);
+}
+
+TEST_F(SaverView, IntervalFollowsTheStoredSpeed)
+{
+    const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    EXPECT_DOUBLE_EQ(view->animationInterval(), 4.5);
+    struct Case {
+        const char* name;
+        PlistValue speed;
+        double interval;
+    };
+    const Case cases[] = {
+        { "zero", PlistValue(0.0), 4.0 },
+        { "hundred", PlistValue(100.0), 1.0 },
+        { "one", PlistValue(1.0), 0.01 },
+        { "integer", PlistValue(200), 2.0 },
+        { "nan", PlistValue(std::nan("")), 4.0 },
+        { "infinite", PlistValue(std::numeric_limits<double>::infinity()), 4.0 },
+        { "too large for a float", PlistValue(1e300), 4.0 },
+        { "negative", PlistValue(-450.0), 4.0 },
+        { "text", PlistValue("fast"), 4.0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, c.speed);
+        EXPECT_NEAR(view->animationInterval(), c.interval, 1e-6);
+        // The host only ever gets a positive, finite interval.
+        postConfigurationChange();
+        EXPECT_NEAR(view->animationTimeInterval(), c.interval, 1e-6);
+    }
+}
+
+TEST_F(SaverView, DirectionIsReadAfreshEachTime)
+{
+    const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    EXPECT_EQ(view->directionType(), 0);
+    moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 3);
+    EXPECT_EQ(view->directionType(), 3);
+    moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(5));
+    EXPECT_EQ(view->directionType(), 5);
+    moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(-1));
+    EXPECT_EQ(view->directionType(), -1);
+}
+
+TEST_F(SaverView, DefaultsAreRegisteredButNeverStored)
+{
+    const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    EXPECT_EQ(moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "KaleonColors.plist");
+    EXPECT_FLOAT_EQ(moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey), 450.0f);
+    EXPECT_TRUE(moduleDefaults()->storedValues().empty());
+}
+
+TEST_F(SaverView, TwoViewsSharingTheSupplierStartInDifferentColours)
+{
+    const auto left = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    const auto right = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    EXPECT_NE(left->backgroundLayer()->backgroundColor(), right->backgroundLayer()->backgroundColor());
+}
+
+TEST_F(SaverView, SettingsChangeRestartsThePicture)
+{
+    const auto view = TestView::make({ 0, 0, 300, 200 });
+    const auto oldBackground = view->backgroundLayer();
+    oldBackground->setContents(gfx::Bitmap::create(4, 4));
+    auto shape = anim::Layer::create();
+    view->addMovingShape(shape);
+    ASSERT_EQ(view->layer()->sublayers().size(), 2u);
+    const auto position = view->viewPositionIndex();
+
+    postConfigurationChange();
+
+    EXPECT_NE(view->backgroundLayer(), oldBackground);
+    EXPECT_EQ(oldBackground->superlayer(), nullptr);
+    EXPECT_EQ(view->layer()->sublayers(), std::vector<std::shared_ptr<anim::Layer>> { view->backgroundLayer() });
+    EXPECT_EQ(view->backgroundLayer()->contents(), nullptr);
+    EXPECT_EQ(view->backgroundLayer()->frame(), gfx::Rect(0, 0, 300, 200));
+    EXPECT_NE(view->backgroundLayer()->backgroundColor(), oldBackground->backgroundColor());
+    EXPECT_EQ(shape->superlayer(), nullptr);
+    EXPECT_EQ(view->animatingLayer(), shape);
+    EXPECT_EQ(view->viewPositionIndex(), position);
+}
+
+TEST_F(SaverView, SettingsChangeReloadsThePalette)
+{
+    test::TemporaryDirectory folder;
+    test::ScopedEnvironment resources("KALEON_RESOURCES", folder.path().string());
+    const auto palette = [](const char* name, std::vector<std::string> colors) {
+        PlistValue::Array array(colors.begin(), colors.end());
+        return xmlPlist(PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
+    };
+    test::writeFile(folder / "KaleonColors.plist", palette("Kaleon", { "010101", "020202", "030303" }));
+    test::writeFile(folder / "Red.plist", palette("Reds", { "ff0000", "ee0000", "dd0000" }));
+    const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+
+    moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Red.plist"));
+    postConfigurationChange();
+    const auto reds = supply::TGColorPalette::paletteWithFilename("Red.plist")->colors();
+    const auto color = *view->backgroundLayer()->backgroundColor();
+    EXPECT_NE(std::find(reds.begin(), reds.end(), color), reds.end());
+    EXPECT_EQ(supply::TGSVGManager::instance()->currentColorPalette()->filename(), "Red.plist");
+}
+
+TEST_F(SaverView, ContentScaleFollowsTheWindow)
+{
+    const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+    const auto window = host::Window::create({ 0, 0, 100, 100 }, 2.0, {});
+    view->moveToWindow(window);
+    EXPECT_EQ(view->contentScale(), 2.0);
+    EXPECT_EQ(view->parentWindow(), window);
+    window->setBackingScaleFactor(1.5);
+    view->backingPropertiesChanged();
+    EXPECT_EQ(view->contentScale(), 1.5);
+    EXPECT_EQ(view->backgroundLayer()->contentsScale(), 1.5);
+    view->moveToWindow(nullptr);
+    EXPECT_EQ(view->contentScale(), 0.0);
+    EXPECT_EQ(view->parentWindow(), nullptr);
+}
+
+TEST_F(SaverView, StopsObservingWhenDestroyed)
+{
+    auto& center = NotificationCenter::defaultCenter();
+    const size_t before = center.observerCount();
+    {
+        const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
+        EXPECT_EQ(center.observerCount(), before + 1);
+    }
+    EXPECT_EQ(center.observerCount(), before);
+    postConfigurationChange();
+}
+
+TEST_F(SaverView, OffscreenRenderShowsTheBackgroundColour)
+{
+    test::TemporaryDirectory folder;
+    std::shared_ptr<KaleonScreensaverView> view;
+    host::RenderOptions options;
+    options.directory = folder.path();
+    options.frames = 2;
+    options.size = { 80, 60 };
+    options.scale = 1.5;
+    const auto written = host::renderOffscreen(options, [&](gfx::Rect frame, bool isPreview) {
+        view = KaleonScreensaverView::make(frame, isPreview);
+        return view;
+    });
+    ASSERT_TRUE(written) << written.error().message;
+    ASSERT_EQ(written->size(), 2u);
+    EXPECT_EQ(view->contentScale(), 1.5);
+
+    const auto color = *view->backgroundLayer()->backgroundColor();
+    cairo_surface_t* png = cairo_image_surface_create_from_png(written->back().c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(png), 120);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 90);
+    for (const auto& [x, y] : { std::pair { 0, 0 }, { 119, 89 }, { 60, 45 } }) {
+        std::uint32_t argb = 0;
+        std::memcpy(&argb, cairo_image_surface_get_data(png) + y * cairo_image_surface_get_stride(png) + 4 * x, 4);
+        EXPECT_EQ(argb,
+            0xff000000u | static_cast<std::uint32_t>(std::lround(color.red * 255)) << 16
+                | static_cast<std::uint32_t>(std::lround(color.green * 255)) << 8
+                | static_cast<std::uint32_t>(std::lround(color.blue * 255)));
+    }
+    cairo_surface_destroy(png);
+}

@@ -1,0 +1,81 @@
+#include "support/test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace kaleon::test {
+
+TemporaryDirectory::TemporaryDirectory()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "kaleon-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        std::abort();
+    m_path = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory()
+{
+    std::error_code error;
+    std::filesystem::remove_all(m_path, error);
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, std::optional<std::string> value)
+    : m_name(std::move(name))
+{
+    if (const char* previous = std::getenv(m_name.c_str()))
+        m_previous = previous;
+    if (value)
+        ::setenv(m_name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_previous)
+        ::setenv(m_name.c_str(), m_previous->c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& contents)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << contents;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+namespace {
+
+TemporaryDirectory* g_configHome = nullptr;
+
+} // namespace
+
+const std::filesystem::path& configHome()
+{
+    return g_configHome->path();
+}
+
+} // namespace kaleon::test
+
+// Every test process gets a settings folder of its own, so tests never touch the user's
+// settings and parallel test processes never share a file.
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    kaleon::test::TemporaryDirectory configHome;
+    kaleon::test::g_configHome = &configHome;
+    ::setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
+    ::unsetenv("KALEON_RESOURCES");
+    return RUN_ALL_TESTS();
+}
