@@ -23,6 +23,11 @@ std::optional<std::filesystem::path> locateResourceFolder(const ResourceSearch& 
     return std::nullopt;
 }
 
+std::optional<std::filesystem::path> mainResourceFolder()
+{
+    return locateResourceFolder({ "KALEON_RESOURCES", { KALEON_INSTALL_DATA_DIR, KALEON_SOURCE_RESOURCES_DIR } });
+}
+
 std::vector<std::string> directoryEntryNames(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;

@@ -18,6 +18,10 @@ struct ResourceSearch {
 // The first existing folder of the search; empty when none exists.
 std::optional<std::filesystem::path> locateResourceFolder(const ResourceSearch& search);
 
+// Kaleon's own resource folder (palettes, shapes, logo): $KALEON_RESOURCES when set, else the
+// installed data folder, else the source tree's resources/ for runs from the build tree.
+std::optional<std::filesystem::path> mainResourceFolder();
+
 // The names of the entries directly inside a folder, in the order the file system lists them;
 // empty when the folder cannot be read.
 std::vector<std::string> directoryEntryNames(const std::filesystem::path& folder);

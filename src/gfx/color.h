@@ -16,6 +16,8 @@ struct Color {
     {
         return { r / 255.0, g / 255.0, b / 255.0, a };
     }
+    // A grey is held as the RGB colour with three equal components.
+    static constexpr Color fromGray(double white, double a = 1.0) { return { white, white, white, a }; }
     static constexpr Color black() { return { 0, 0, 0, 1 }; }
     static constexpr Color white() { return { 1, 1, 1, 1 }; }
     static constexpr Color clear() { return { 0, 0, 0, 0 }; }

@@ -6,8 +6,7 @@ namespace kaleon::supply {
 
 std::optional<std::filesystem::path> TGUtils::bundlePath()
 {
-    const ResourceSearch search { "KALEON_RESOURCES", { KALEON_INSTALL_DATA_DIR, KALEON_SOURCE_RESOURCES_DIR } };
-    return locateResourceFolder(search);
+    return mainResourceFolder();
 }
 
 } // namespace kaleon::supply

@@ -1,0 +1,119 @@
+#include "svg/document.h"
+
+#include "core/log.h"
+#include "core/resource_folder.h"
+#include "svg/element_reader.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <libxml/xmlstring.h>
+#include <limits>
+
+namespace kaleon::svg {
+
+namespace {
+
+std::optional<std::string> readUTF8File(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string text { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+    if (file.bad())
+        return std::nullopt;
+    if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
+        return std::nullopt;
+    return text;
+}
+
+// Box minima and maxima over all paths, the maxima starting at 0.
+struct Extent {
+    double minX = std::numeric_limits<double>::max();
+    double minY = std::numeric_limits<double>::max();
+    double maxX = 0;
+    double maxY = 0;
+};
+
+Extent extentOf(const PathList& paths)
+{
+    Extent extent;
+    for (const auto& path : paths) {
+        const auto box = path->boundingBox();
+        if (!box)
+            continue;
+        extent.minX = std::min(extent.minX, box->minX());
+        extent.minY = std::min(extent.minY, box->minY());
+        extent.maxX = std::max(extent.maxX, box->maxX());
+        extent.maxY = std::max(extent.maxY, box->maxY());
+    }
+    return extent;
+}
+
+} // namespace
+
+std::shared_ptr<TGSVG> TGSVG::makeWithSVGFileAtPath(const std::filesystem::path& path, ParseStyle parseStyle)
+{
+    auto document = make();
+    document->m_filePath = path.string();
+    document->m_filename = path.filename().string();
+    document->m_parseStyle = parseStyle;
+    const auto text = readUTF8File(path);
+    document->m_cgPaths = CGPathsFromSVGString(text.value_or(std::string()), &document->m_attributes);
+    return document;
+}
+
+std::shared_ptr<TGSVG> TGSVG::makeWithSVGFileNamed(std::string_view name, ParseStyle parseStyle)
+{
+    const auto folder = mainResourceFolder();
+    std::error_code error;
+    if (folder) {
+        const auto path = *folder / (std::string(name) + ".svg");
+        if (std::filesystem::is_regular_file(path, error))
+            return makeWithSVGFileAtPath(path, parseStyle);
+    }
+    log("TGSVG: Error reading file with name: " + std::string(name));
+    return nullptr;
+}
+
+std::shared_ptr<TGSVG> TGSVG::makeWithSVGString(std::string_view text, ParseStyle parseStyle)
+{
+    auto document = make();
+    document->m_parseStyle = parseStyle;
+    std::shared_ptr<PathAttributeMap> dropped;
+    document->m_cgPaths = CGPathsFromSVGString(text, &dropped);
+    return document;
+}
+
+std::shared_ptr<TGSVG> TGSVG::copy() const
+{
+    auto document = make();
+    document->m_filename = m_filename;
+    document->m_filePath = m_filePath;
+    document->m_attributes = m_attributes;
+    document->m_cgPaths = m_cgPaths;
+    return document;
+}
+
+void TGSVG::applyTransform(const gfx::AffineTransform& transform)
+{
+    PathList transformed;
+    transformed.reserve(m_cgPaths.size());
+    for (const auto& path : m_cgPaths)
+        transformed.push_back(std::make_shared<const gfx::Path>(path->transformed(transform)));
+    m_cgPaths = std::move(transformed);
+}
+
+gfx::Size TGSVG::totalSize() const
+{
+    const Extent extent = extentOf(m_cgPaths);
+    return { extent.maxX - extent.minX, extent.maxY - extent.minY };
+}
+
+gfx::Rect TGSVG::bounds() const
+{
+    const Extent extent = extentOf(m_cgPaths);
+    return { { extent.minX, extent.minY }, totalSize() };
+}
+
+} // namespace kaleon::svg

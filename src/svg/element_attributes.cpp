@@ -1,0 +1,169 @@
+#include "svg/element_attributes.h"
+
+#include "core/log.h"
+#include "svg/scanner.h"
+
+#include <cmath>
+#include <libxml/xmlreader.h>
+#include <numbers>
+#include <strings.h>
+
+namespace kaleon::svg {
+
+namespace {
+
+constexpr CharacterSet kStyleSkip = CharacterSet(":;").united(CharacterSet::whitespaceAndNewlines());
+constexpr CharacterSet kTransformSkip = CharacterSet("(),").united(CharacterSet::whitespaceAndNewlines());
+
+constexpr std::string_view kTransformKey = "transform";
+// "none" as a colour: white, fully transparent.
+constexpr gfx::Color kNoColor { 1, 1, 1, 0 };
+
+std::string_view text(const xmlChar* value)
+{
+    return value ? std::string_view(reinterpret_cast<const char*>(value)) : std::string_view();
+}
+
+float angleInRadians(float degrees)
+{
+    return static_cast<float>(static_cast<double>(degrees) * std::numbers::pi / 180.0);
+}
+
+gfx::AffineTransform functionMatrix(std::string_view name, const std::vector<float>& p)
+{
+    const size_t n = p.size();
+    if (name == "matrix" && n >= 6)
+        return { p[0], p[1], p[2], p[3], p[4], p[5] };
+    if (name == "rotate" && n >= 1) {
+        const float theta = angleInRadians(p[0]);
+        const float cosine = std::cos(theta);
+        const float sine = std::sin(theta);
+        return { cosine, sine, -sine, cosine, 0, 0 };
+    }
+    if (name == "translate" && n >= 1)
+        return { 1, 0, 0, 1, p[0], n >= 2 ? p[1] : 0.0f };
+    if (name == "scale" && n >= 1)
+        return { p[0], 0, 0, n >= 2 ? p[1] : p[0], 0, 0 };
+    if (name == "skewX" && n >= 1)
+        return { 1, 0, std::tan(angleInRadians(p[0])), 1, 0, 0 };
+    if (name == "skewY" && n >= 1)
+        return { 1, std::tan(angleInRadians(p[0])), 0, 1, 0, 0 };
+    return {};
+}
+
+void turnColour(AttributeDictionary& dictionary, std::string_view key)
+{
+    const auto it = dictionary.find(key);
+    if (it == dictionary.end())
+        return;
+    if (const auto* value = std::get_if<std::string>(&it->second))
+        it->second = *value == "none" ? kNoColor : hexTriplet(*value).CGColor();
+}
+
+void foldOpacity(AttributeDictionary& dictionary, std::string_view colourKey, std::string_view opacityKey)
+{
+    const auto colour = dictionary.find(colourKey);
+    const auto opacity = dictionary.find(opacityKey);
+    if (colour == dictionary.end() || opacity == dictionary.end())
+        return;
+    auto* colourValue = std::get_if<gfx::Color>(&colour->second);
+    const auto* opacityText = std::get_if<std::string>(&opacity->second);
+    if (!colourValue || !opacityText)
+        return;
+    const float alpha = floatValue(*opacityText);
+    if (!(alpha < 1.0f))
+        return;
+    colourValue->alpha = alpha;
+    dictionary.erase(opacity);
+}
+
+} // namespace
+
+float floatValue(std::string_view value)
+{
+    while (!value.empty() && CharacterSet::whitespaceAndNewlines().contains(value.front()))
+        value.remove_prefix(1);
+    const size_t length = decimalNumberLength(value);
+    if (length == 0)
+        return 0;
+    const float number = decimalToFloat(value.substr(0, length));
+    return std::isfinite(number) ? number : 0.0f;
+}
+
+std::optional<std::vector<std::pair<std::string, std::string>>> unfoldStyle(std::string_view style)
+{
+    std::vector<std::pair<std::string, std::string>> properties;
+    Scanner scanner(style, kStyleSkip);
+    for (;;) {
+        std::string_view name;
+        if (!scanner.scanUpTo(':', name))
+            return properties;
+        std::string_view value;
+        if (!scanner.scanUpTo(';', value)) {
+            log("Parse error in style: '" + std::string(style) + "'");
+            return std::nullopt;
+        }
+        properties.emplace_back(name, value);
+    }
+}
+
+gfx::AffineTransform composeTransform(std::string_view value, const gfx::AffineTransform& inherited)
+{
+    gfx::AffineTransform transform = inherited;
+    Scanner scanner(value, kTransformSkip);
+    std::vector<float> numbers;
+    for (;;) {
+        std::string_view name;
+        if (!scanner.scanUpTo('(', name))
+            return transform;
+        numbers.clear();
+        float number = 0;
+        while (scanner.scanFloat(number))
+            numbers.push_back(number);
+        transform = transform.then(functionMatrix(name, numbers));
+    }
+}
+
+std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const AttributeDictionary* inherited)
+{
+    AttributeDictionary dictionary = inherited ? *inherited : AttributeDictionary();
+    if (xmlTextReaderHasAttributes(reader) != 1)
+        return dictionary;
+
+    for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xmlTextReaderMoveToNextAttribute(reader)) {
+        const std::string_view name = text(xmlTextReaderConstName(reader));
+        const std::string_view value = text(xmlTextReaderConstValue(reader));
+        if (strncasecmp(name.data(), "style", 6) == 0) {
+            if (const auto properties = unfoldStyle(value)) {
+                for (const auto& [property, propertyValue] : *properties)
+                    dictionary.insert_or_assign(property, propertyValue);
+            }
+        } else if (strncasecmp(name.data(), "transform", 10) == 0) {
+            // A transform that arrived as text (from a style property) is not one to build on.
+            const auto entry = dictionary.find(kTransformKey);
+            const gfx::AffineTransform start = entry == dictionary.end()
+                    || !std::holds_alternative<gfx::AffineTransform>(entry->second)
+                ? gfx::AffineTransform()
+                : std::get<gfx::AffineTransform>(entry->second);
+            const gfx::AffineTransform composed = composeTransform(value, start);
+            if (composed.isIdentity())
+                dictionary.erase(std::string(kTransformKey));
+            else
+                dictionary.insert_or_assign(std::string(kTransformKey), svg_valueWithCGAffineTransform(composed));
+        } else {
+            dictionary.insert_or_assign(std::string(name), std::string(value));
+        }
+    }
+    xmlTextReaderMoveToElement(reader);
+
+    turnColour(dictionary, "fill");
+    turnColour(dictionary, "stroke");
+    foldOpacity(dictionary, "fill", "fill-opacity");
+    foldOpacity(dictionary, "stroke", "stroke-opacity");
+    if (dictionary.empty())
+        return std::nullopt;
+    return dictionary;
+}
+
+} // namespace kaleon::svg

@@ -1,0 +1,252 @@
+#include "svg/element_reader.h"
+
+#include "core/c_handle.h"
+#include "core/log.h"
+#include "svg/path_data_parser.h"
+
+#include <libxml/xmlreader.h>
+#include <strings.h>
+
+namespace kaleon::svg {
+
+namespace {
+
+using XmlReader = CHandle<xmlTextReader, xmlFreeTextReader>;
+
+constexpr int kElementStart = XML_READER_TYPE_ELEMENT;
+constexpr int kElementEnd = XML_READER_TYPE_END_ELEMENT;
+
+constexpr std::string_view kMissingDLog = "*** Error: Invalid/missing d attribute in <path>";
+constexpr std::string_view kTooFewPointsLog = "*** Error: Too few points in <polygon>";
+constexpr std::string_view kInvalidCircleLog = "*** Error: Invalid circle attribute";
+
+enum class Shape { None, Path, Polygon, Rect, Circle };
+
+bool named(const xmlChar* name, const char* expected)
+{
+    return name && strcasecmp(reinterpret_cast<const char*>(name), expected) == 0;
+}
+
+Shape shapeNamed(const xmlChar* name)
+{
+    if (named(name, "path"))
+        return Shape::Path;
+    if (named(name, "polygon"))
+        return Shape::Polygon;
+    if (named(name, "rect"))
+        return Shape::Rect;
+    if (named(name, "circle"))
+        return Shape::Circle;
+    return Shape::None;
+}
+
+// libxml2 would print its diagnostics on stderr; the early stop is all we need of them.
+void ignoreError(void*, xmlErrorPtr) { }
+
+XmlReader openReader(const std::string& text)
+{
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialised;
+    XmlReader reader(xmlReaderForDoc(reinterpret_cast<const xmlChar*>(text.c_str()), nullptr, nullptr, XML_PARSE_NONET));
+    if (reader)
+        xmlTextReaderSetStructuredErrorHandler(reader.get(), ignoreError, nullptr);
+    return reader;
+}
+
+} // namespace
+
+svgParser::svgParser(std::string_view svgString)
+    : m_svgString(svgString)
+{
+}
+
+svgParser::~svgParser() = default;
+
+void svgParser::pushGroup(const AttributeDictionary* dictionary)
+{
+    AttributeDictionary group = m_groupStack.empty() ? AttributeDictionary() : m_groupStack.back();
+    if (dictionary) {
+        for (const auto& [key, value] : *dictionary)
+            group.insert_or_assign(key, value);
+    }
+    m_groupStack.push_back(std::move(group));
+}
+
+void svgParser::popGroup()
+{
+    if (!m_groupStack.empty())
+        m_groupStack.pop_back();
+}
+
+std::optional<std::string> svgParser::readStringAttribute(const char* name)
+{
+    xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
+    if (!value)
+        return std::nullopt;
+    std::string result(reinterpret_cast<const char*>(value));
+    xmlFree(value);
+    return result;
+}
+
+float svgParser::readFloatAttribute(const char* name)
+{
+    const auto value = readStringAttribute(name);
+    return value ? floatValue(*value) : 0.0f;
+}
+
+std::optional<gfx::Path> svgParser::readPathTag()
+{
+    const auto definition = readStringAttribute("d");
+    if (!definition) {
+        log(kMissingDLog);
+        return std::nullopt;
+    }
+    return pathDefinitionParser(*definition).parse();
+}
+
+std::optional<gfx::Path> svgParser::readPolygonTag()
+{
+    const auto points = readStringAttribute("points");
+    std::vector<std::string_view> pieces;
+    if (points) {
+        std::string_view rest = *points;
+        for (;;) {
+            const size_t separator = rest.find_first_of(", ");
+            pieces.push_back(rest.substr(0, separator));
+            if (separator == std::string_view::npos)
+                break;
+            rest.remove_prefix(separator + 1);
+        }
+    }
+    if (pieces.size() < 2) {
+        log(kTooFewPointsLog);
+        return std::nullopt;
+    }
+    std::string definition = "M";
+    definition.append(pieces[0]).append(",").append(pieces[1]).append("L");
+    for (size_t i = 2; i < pieces.size(); ++i) {
+        if (i > 2)
+            definition += ' ';
+        definition.append(pieces[i]);
+    }
+    definition += 'Z';
+    return pathDefinitionParser(definition).parse();
+}
+
+std::optional<gfx::Path> svgParser::readRectTag()
+{
+    const gfx::Rect rect { readFloatAttribute("x"), readFloatAttribute("y"), readFloatAttribute("width"),
+        readFloatAttribute("height") };
+    const std::string minX = SVGStringFromNumber(rect.minX());
+    const std::string minY = SVGStringFromNumber(rect.minY());
+    const std::string definition = "M" + minX + "," + minY + "H" + SVGStringFromNumber(rect.maxX()) + "V"
+        + SVGStringFromNumber(rect.maxY()) + "H" + minX + "V" + minY + "Z";
+    return pathDefinitionParser(definition).parse();
+}
+
+std::optional<gfx::Path> svgParser::readCircleTag()
+{
+    const double cx = readFloatAttribute("cx");
+    const double cy = readFloatAttribute("cy");
+    const double r = readFloatAttribute("r");
+    gfx::Path path;
+    path.addEllipseInRect({ cx - r, cy - r, 2 * r, 2 * r });
+    if (path.isEmpty()) {
+        log(kInvalidCircleLog);
+        return std::nullopt;
+    }
+    return path;
+}
+
+PathList svgParser::parse(std::shared_ptr<PathAttributeMap>* attributesOut)
+{
+    PathList paths;
+    std::shared_ptr<PathAttributeMap> attributes;
+    if (attributesOut) {
+        attributes = std::make_shared<PathAttributeMap>();
+        *attributesOut = attributes;
+    }
+    const XmlReader reader = openReader(m_svgString);
+    if (!reader)
+        return paths;
+    m_reader = reader.get();
+
+    while (xmlTextReaderRead(m_reader) == 1) {
+        const int type = xmlTextReaderNodeType(m_reader);
+        const xmlChar* name = xmlTextReaderConstName(m_reader);
+        if (named(name, "g")) {
+            if (type == kElementStart) {
+                const auto dictionary = readAttributes(m_reader, m_groupStack.empty() ? nullptr : &m_groupStack.back());
+                pushGroup(dictionary ? &*dictionary : nullptr);
+                if (xmlTextReaderIsEmptyElement(m_reader) == 1)
+                    popGroup();
+            } else if (type == kElementEnd) {
+                popGroup();
+            }
+            continue;
+        }
+        if (type != kElementStart)
+            continue;
+        std::optional<gfx::Path> path;
+        switch (shapeNamed(name)) {
+        case Shape::Path:
+            path = readPathTag();
+            break;
+        case Shape::Polygon:
+            path = readPolygonTag();
+            break;
+        case Shape::Rect:
+            path = readRectTag();
+            break;
+        case Shape::Circle:
+            path = readCircleTag();
+            break;
+        case Shape::None:
+            continue;
+        }
+        if (!path)
+            continue;
+        std::optional<AttributeDictionary> dictionary;
+        if (attributes) {
+            dictionary = readAttributes(m_reader, m_groupStack.empty() ? nullptr : &m_groupStack.back());
+            if (dictionary) {
+                if (const auto it = dictionary->find("transform"); it != dictionary->end())
+                    path = path->transformed(svg_CGAffineTransformValue(it->second));
+            }
+        }
+        auto shared = std::make_shared<const gfx::Path>(std::move(*path));
+        if (dictionary)
+            attributes->emplace(shared, std::move(*dictionary));
+        paths.push_back(std::move(shared));
+    }
+    m_reader = nullptr;
+    return paths;
+}
+
+PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttributeMap>* attributesOut)
+{
+    return svgParser(text).parse(attributesOut);
+}
+
+std::map<std::string, int> passedOverElements(std::string_view text)
+{
+    std::map<std::string, int> counts;
+    const std::string copy(text);
+    const XmlReader reader = openReader(copy);
+    if (!reader)
+        return counts;
+    while (xmlTextReaderRead(reader.get()) == 1) {
+        if (xmlTextReaderNodeType(reader.get()) != kElementStart)
+            continue;
+        const xmlChar* name = xmlTextReaderConstName(reader.get());
+        if (!name || shapeNamed(name) != Shape::None || named(name, "g") || named(name, "svg"))
+            continue;
+        ++counts[reinterpret_cast<const char*>(name)];
+    }
+    return counts;
+}
+
+} // namespace kaleon::svg

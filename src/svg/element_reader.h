@@ -1,0 +1,55 @@
+#pragma once
+
+#include "svg/element_attributes.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaleon::svg {
+
+// Reads the shapes of SVG text as paths, in document order: path, polygon, rect and circle
+// (names compared without regard to case, without namespaces), wherever they stand, defs
+// included; g elements pass their attributes on. Everything else is passed over. Malformed
+// XML ends the read: the shapes before the error are the result.
+//
+// With `attributesOut`, a new per-path attribute map is stored through it, and each shape's
+// composed transform is applied to its path. Without it, shapes are read without attributes
+// and their paths stay untransformed.
+PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttributeMap>* attributesOut);
+
+// Element names (as written) of the elements the reader passes over, with their counts. The
+// svg root element is not counted.
+std::map<std::string, int> passedOverElements(std::string_view text);
+
+// The reader behind CGPathsFromSVGString, for one text and one call of `parse`.
+class svgParser {
+public:
+    explicit svgParser(std::string_view svgString);
+    ~svgParser();
+    svgParser(const svgParser&) = delete;
+    svgParser& operator=(const svgParser&) = delete;
+
+    PathList parse(std::shared_ptr<PathAttributeMap>* attributesOut);
+
+    void pushGroup(const AttributeDictionary* dictionary);
+    void popGroup();
+    const std::vector<AttributeDictionary>& groupStack() const { return m_groupStack; }
+
+private:
+    std::optional<gfx::Path> readPathTag();
+    std::optional<gfx::Path> readPolygonTag();
+    std::optional<gfx::Path> readRectTag();
+    std::optional<gfx::Path> readCircleTag();
+    float readFloatAttribute(const char* name);
+    std::optional<std::string> readStringAttribute(const char* name);
+
+    std::string m_svgString;
+    std::vector<AttributeDictionary> m_groupStack;
+    xmlTextReader* m_reader = nullptr;
+};
+
+} // namespace kaleon::svg

@@ -1,0 +1,210 @@
+#include "svg/path_data_parser.h"
+
+#include "core/log.h"
+#include "svg/scanner.h"
+
+namespace kaleon::svg {
+
+namespace {
+
+constexpr CharacterSet kCommandSet("CcMmLlHhVvZzqQaAsS");
+constexpr CharacterSet kSeparatorSet = CharacterSet(",").united(CharacterSet::whitespaceAndNewlines());
+
+constexpr std::string_view kArcsLog = "*** Error: Elliptical arcs not supported";
+constexpr std::string_view kMoveCountLog = "*** Error: Invalid parameter count in M style token";
+constexpr std::string_view kLineCountLog = "*** Error: Invalid parameter count in L style token";
+constexpr std::string_view kUnknownLineLog = "*** Error: Unrecognised L style command.";
+constexpr std::string_view kCurveCountLog = "*** Error: Invalid number of parameters for C command";
+constexpr std::string_view kShorthandCountLog = "*** Error: Invalid number of parameters for S command";
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto isSpace = [](char c) { return CharacterSet::whitespaceAndNewlines().contains(c); };
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The whole UTF-8 sequence of the character that starts at `position`, so a log line stays
+// valid text.
+std::string_view characterAt(std::string_view text, size_t position)
+{
+    size_t end = position + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80 && end - position < 4)
+        ++end;
+    return text.substr(position, end - position);
+}
+
+} // namespace
+
+pathDefinitionParser::pathDefinitionParser(std::string_view definition)
+    : m_definition(trimmed(definition))
+{
+}
+
+gfx::Point pathDefinitionParser::currentPoint() const
+{
+    return m_path.currentPoint().value_or(gfx::Point {});
+}
+
+gfx::Path pathDefinitionParser::parse()
+{
+    m_path.moveTo({ 0, 0 });
+    Scanner scanner(m_definition, kSeparatorSet);
+    for (;;) {
+        std::string_view letters;
+        if (!scanner.scanCharacters(kCommandSet, letters))
+            break;
+        m_parameters.clear();
+        if (letters.size() == 1) {
+            float number = 0;
+            while (scanner.scanFloat(number))
+                m_parameters.push_back(number);
+        } else {
+            scanner.setPosition(scanner.position() - (letters.size() - 1));
+        }
+        m_previousCommand = m_command;
+        m_command = letters.front();
+        switch (m_command) {
+        case 'M':
+        case 'm':
+            appendMoveTo();
+            break;
+        case 'L':
+        case 'l':
+        case 'H':
+        case 'h':
+        case 'V':
+        case 'v':
+            appendLineTo();
+            break;
+        case 'C':
+        case 'c':
+            appendCurve();
+            break;
+        case 'S':
+        case 's':
+            appendShorthandCurve();
+            break;
+        case 'Z':
+        case 'z':
+            m_path.closeSubpath();
+            break;
+        case 'A':
+        case 'a':
+            log(kArcsLog);
+            break;
+        default: // Q and q
+            log(std::string("*** Error: Cannot process command : '") + m_command + "'");
+            break;
+        }
+    }
+    if (!scanner.isAtEnd()) {
+        const size_t position = scanner.position();
+        log("*** SVG parse error at index: " + std::to_string(position) + ": '"
+            + std::string(characterAt(m_definition, position)) + "'");
+    }
+    return std::move(m_path);
+}
+
+void pathDefinitionParser::appendMoveTo()
+{
+    if (m_parameters.size() % 2 != 0) {
+        log(kMoveCountLog);
+        return;
+    }
+    const bool relative = m_command == 'm';
+    for (size_t i = 0; i < m_parameters.size(); i += 2) {
+        const gfx::Point p = currentPoint();
+        gfx::Point next { m_parameters[i], m_parameters[i + 1] };
+        if (relative)
+            next = { p.x + next.x, p.y + next.y };
+        if (i == 0)
+            m_path.moveTo(next);
+        else
+            m_path.lineTo(next);
+    }
+}
+
+void pathDefinitionParser::appendLineTo()
+{
+    const size_t count = m_parameters.size();
+    switch (m_command) {
+    case 'H':
+    case 'h':
+        for (const float n : m_parameters) {
+            const gfx::Point p = currentPoint();
+            m_path.lineTo({ m_command == 'h' ? p.x + n : n, p.y });
+        }
+        break;
+    case 'V':
+    case 'v':
+        for (const float n : m_parameters) {
+            const gfx::Point p = currentPoint();
+            m_path.lineTo({ p.x, m_command == 'v' ? p.y + n : n });
+        }
+        break;
+    case 'L':
+    case 'l':
+        for (size_t i = 0; i < count; i += 2) {
+            if (i + 1 >= count) {
+                log(kLineCountLog);
+                return;
+            }
+            const gfx::Point p = currentPoint();
+            gfx::Point next { m_parameters[i], m_parameters[i + 1] };
+            if (m_command == 'l')
+                next = { p.x + next.x, p.y + next.y };
+            m_path.lineTo(next);
+        }
+        break;
+    default:
+        log(kUnknownLineLog);
+        break;
+    }
+}
+
+void pathDefinitionParser::appendCurve()
+{
+    if (m_parameters.size() % 6 != 0) {
+        log(kCurveCountLog);
+        return;
+    }
+    const bool relative = m_command == 'c';
+    for (size_t i = 0; i < m_parameters.size(); i += 6) {
+        const gfx::Point p = relative ? currentPoint() : gfx::Point {};
+        const float* n = &m_parameters[i];
+        const gfx::Point control1 { p.x + n[0], p.y + n[1] };
+        const gfx::Point control2 { p.x + n[2], p.y + n[3] };
+        const gfx::Point end { p.x + n[4], p.y + n[5] };
+        m_path.curveTo(control1, control2, end);
+        m_lastControlPoint = control2;
+    }
+}
+
+void pathDefinitionParser::appendShorthandCurve()
+{
+    if (m_parameters.size() % 4 != 0) {
+        log(kShorthandCountLog);
+        return;
+    }
+    const bool followsCurve = m_previousCommand == 'C' || m_previousCommand == 'c' || m_previousCommand == 'S'
+        || m_previousCommand == 's';
+    if (!followsCurve)
+        m_lastControlPoint = currentPoint();
+    const bool relative = m_command == 's';
+    for (size_t i = 0; i < m_parameters.size(); i += 4) {
+        const gfx::Point p = currentPoint();
+        const gfx::Point origin = relative ? p : gfx::Point {};
+        const float* n = &m_parameters[i];
+        const gfx::Point control1 { 2 * p.x - m_lastControlPoint.x, 2 * p.y - m_lastControlPoint.y };
+        const gfx::Point control2 { origin.x + n[0], origin.y + n[1] };
+        const gfx::Point end { origin.x + n[2], origin.y + n[3] };
+        m_path.curveTo(control1, control2, end);
+        m_lastControlPoint = control2;
+    }
+}
+
+} // namespace kaleon::svg

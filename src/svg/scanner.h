@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace kaleon::svg {
+
+// A set of single-byte characters. Text is UTF-8; the sets we need are ASCII.
+class CharacterSet {
+public:
+    constexpr CharacterSet() = default;
+    constexpr explicit CharacterSet(std::string_view characters)
+    {
+        for (const char c : characters)
+            m_members[static_cast<unsigned char>(c)] = true;
+    }
+    // Space, tab, line feed, carriage return, vertical tab and form feed.
+    static constexpr CharacterSet whitespaceAndNewlines() { return CharacterSet(" \t\n\r\v\f"); }
+
+    constexpr bool contains(char c) const { return m_members[static_cast<unsigned char>(c)]; }
+    [[nodiscard]] constexpr CharacterSet united(const CharacterSet& other) const
+    {
+        CharacterSet result = *this;
+        for (size_t i = 0; i < m_members.size(); ++i)
+            result.m_members[i] = m_members[i] || other.m_members[i];
+        return result;
+    }
+
+private:
+    std::array<bool, 256> m_members {};
+};
+
+// Reads a text from the front. Every scan first skips characters of the skip set; a scan that
+// finds nothing leaves the position where it was before those characters. Positions are byte
+// offsets. Numbers are read the same way whatever the process's locale is.
+class Scanner {
+public:
+    Scanner(std::string_view text, const CharacterSet& skip) : m_text(text), m_skip(skip) { }
+
+    size_t position() const { return m_position; }
+    void setPosition(size_t position) { m_position = position; }
+    bool isAtEnd() const { return m_position >= m_text.size(); }
+    std::string_view text() const { return m_text; }
+
+    // One decimal number: optional sign, digits with at most one point (".5" and "5." count),
+    // an optional exponent (e or E, optional sign, at least one digit). The result is the
+    // 32-bit float nearest to the number; numbers beyond its range read as ±infinity, and
+    // numbers too small for it as zero.
+    bool scanFloat(float& value);
+    // The longest run of characters of `set`.
+    bool scanCharacters(const CharacterSet& set, std::string_view& run);
+    // Everything up to `stop` (or to the end); fails only when there is nothing before it.
+    bool scanUpTo(char stop, std::string_view& text);
+
+private:
+    size_t skipped() const;
+
+    std::string_view m_text;
+    const CharacterSet& m_skip;
+    size_t m_position = 0;
+};
+
+// The extent of a decimal number at the front of `text` by the grammar above; 0 when none.
+size_t decimalNumberLength(std::string_view text);
+
+// Reads a decimal number of exactly that grammar (the whole of `text`) as a 32-bit float.
+float decimalToFloat(std::string_view text);
+
+} // namespace kaleon::svg
