@@ -4,6 +4,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kaleon::test {
@@ -53,6 +54,32 @@ std::string readFile(const std::filesystem::path& path)
     std::stringstream contents;
     contents << file.rdbuf();
     return contents.str();
+}
+
+ProgramResult runProgram(const std::vector<std::string>& arguments)
+{
+    TemporaryDirectory folder;
+    const auto outputPath = folder / "stdout";
+    const auto errorsPath = folder / "stderr";
+    ProgramResult result;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::freopen(outputPath.c_str(), "w", stdout);
+        std::freopen(errorsPath.c_str(), "w", stderr);
+        std::freopen("/dev/null", "r", stdin);
+        std::vector<char*> argv;
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readFile(outputPath);
+    result.errors = readFile(errorsPath);
+    return result;
 }
 
 namespace {

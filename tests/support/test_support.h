@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kaleon::test {
 
@@ -36,6 +37,15 @@ private:
 
 void writeFile(const std::filesystem::path& path, const std::string& contents);
 std::string readFile(const std::filesystem::path& path);
+
+struct ProgramResult {
+    int status = -1; // the exit status; 128 + the signal number when a signal ended it
+    std::string output;
+    std::string errors;
+};
+
+// Runs a program with arguments (no shell) and collects what it writes.
+ProgramResult runProgram(const std::vector<std::string>& arguments);
 
 // The folder every test process uses as $XDG_CONFIG_HOME (set before any test runs).
 const std::filesystem::path& configHome();

@@ -1,0 +1,288 @@
+// kaleon-shape: checks, prints and renders shape artwork as the saver will read it.
+
+#include "core/log.h"
+#include "gfx/bitmap.h"
+#include "gfx/cairo_path.h"
+#include "svg/document.h"
+#include "svg/element_reader.h"
+#include "svg/svg_writer.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <libxml/xmlstring.h>
+
+using namespace kaleon;
+
+namespace {
+
+constexpr const char* kDescription = R"(Checks, prints and renders Kaleon shape artwork the way the saver reads it.
+FILE is a plain SVG file.)";
+
+constexpr const char* kExamples = R"(
+Examples:
+  kaleon-shape check rosette.svg
+  kaleon-shape paths rosette.svg > as-read.svg
+  kaleon-shape render rosette.svg --out rosette.png --size 800x600 --fit --color 1d3557
+  kaleon-shape render star.svg --out star.png --size 200x200 --scale 2 --translate=-50,-50
+
+Exit status: 0 on success, 1 when the file cannot be read (or, for check, holds no path),
+2 for a mistake on the command line.
+)";
+
+struct ShapeFile {
+    std::string text;
+    std::string error; // why it could not be read; empty when it was
+};
+
+ShapeFile readShapeFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return { {}, "cannot open " + path + ": " + std::strerror(errno) };
+    std::string bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+    if (file.bad())
+        return { {}, "cannot read " + path };
+    if (!bytes.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(bytes.c_str())))
+        return { {}, path + " is not UTF-8 text" };
+    return { std::move(bytes), {} };
+}
+
+std::optional<gfx::Size> parseSize(const std::string& text)
+{
+    const auto x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    int width = 0;
+    int height = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const auto first = std::from_chars(begin, begin + x, width);
+    const auto second = std::from_chars(begin + x + 1, end, height);
+    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
+        return std::nullopt;
+    if (width < 1 || height < 1 || width > 32767 || height > 32767)
+        return std::nullopt;
+    return gfx::Size { static_cast<double>(width), static_cast<double>(height) };
+}
+
+std::optional<gfx::Point> parsePair(const std::string& text)
+{
+    const auto comma = text.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    double x = 0;
+    double y = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const auto first = std::from_chars(begin, begin + comma, x);
+    const auto second = std::from_chars(begin + comma + 1, end, y);
+    if (first.ec != std::errc() || first.ptr != begin + comma || second.ec != std::errc() || second.ptr != end
+        || !std::isfinite(x) || !std::isfinite(y))
+        return std::nullopt;
+    return gfx::Point { x, y };
+}
+
+// RRGGBB, with or without a leading #.
+std::optional<gfx::Color> parseColor(std::string text)
+{
+    if (!text.empty() && text.front() == '#')
+        text.erase(0, 1);
+    unsigned value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (text.size() != 6 || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return std::nullopt;
+    return gfx::Color::fromRGB8(static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value));
+}
+
+int fail(const std::string& message, int status)
+{
+    std::cerr << "kaleon-shape: " << message << "\n";
+    return status;
+}
+
+int runCheck(const std::string& file)
+{
+    const auto shape = readShapeFile(file);
+    if (!shape.error.empty())
+        return fail(shape.error, 1);
+    svg::PathList paths;
+    {
+        ScopedLogCapture capture;
+        std::shared_ptr<svg::PathAttributeMap> attributes;
+        paths = svg::CGPathsFromSVGString(shape.text, &attributes);
+        for (const auto& line : capture.lines())
+            std::cout << line << "\n";
+    }
+    std::cout << paths.size() << (paths.size() == 1 ? " path" : " paths") << " read\n";
+    const auto passedOver = svg::passedOverElements(shape.text);
+    if (!passedOver.empty()) {
+        std::cout << "passed over:";
+        for (const auto& [name, count] : passedOver)
+            std::cout << " " << name << " (" << count << ")";
+        std::cout << "\n";
+    }
+    return paths.empty() ? 1 : 0;
+}
+
+int runPaths(const std::string& file)
+{
+    const auto shape = readShapeFile(file);
+    if (!shape.error.empty())
+        return fail(shape.error, 1);
+    std::shared_ptr<svg::PathAttributeMap> attributes;
+    const auto paths = svg::CGPathsFromSVGString(shape.text, &attributes);
+    std::cout << svg::SVGStringFromCGPaths(paths, attributes.get());
+    return 0;
+}
+
+struct RenderRequest {
+    std::string file;
+    std::string out;
+    gfx::Size size;
+    double scale = 1;
+    gfx::Point translation;
+    bool fit = false;
+    gfx::Color color = gfx::Color::black();
+    std::optional<gfx::Color> background;
+    bool separate = false;
+};
+
+int runRender(const RenderRequest& request)
+{
+    const auto shape = readShapeFile(request.file);
+    if (!shape.error.empty())
+        return fail(shape.error, 1);
+    const auto document = svg::TGSVG::makeWithSVGString(shape.text);
+
+    gfx::AffineTransform transform = gfx::AffineTransform::scale(request.scale, request.scale)
+                                         .then(gfx::AffineTransform::translation(request.translation.x, request.translation.y));
+    if (request.fit) {
+        // As the saver does: one factor for both axes, the width filling a landscape canvas and
+        // the height a portrait or square one, then centred with the origin rounded down.
+        const double width = request.size.width;
+        const double height = request.size.height;
+        const gfx::Size natural = document->totalSize();
+        const double factor = width > height ? width / natural.width : height / natural.height;
+        document->applyTransform(gfx::AffineTransform::scale(factor, factor));
+        const gfx::Size fitted = document->totalSize();
+        transform = gfx::AffineTransform::translation(std::floor(width * 0.5 - fitted.width * 0.5),
+            std::floor(height * 0.5 - fitted.height * 0.5));
+    }
+
+    const auto bitmap = gfx::Bitmap::create(static_cast<int>(request.size.width), static_cast<int>(request.size.height));
+    if (!bitmap)
+        return fail("cannot make a bitmap of that size", 1);
+    cairo_t* context = cairo_create(bitmap->surface());
+    if (request.background) {
+        cairo_set_source_rgb(context, request.background->red, request.background->green, request.background->blue);
+        cairo_paint(context);
+    }
+    const cairo_matrix_t matrix { transform.a(), transform.b(), transform.c(), transform.d(), transform.tx(),
+        transform.ty() };
+    cairo_set_matrix(context, &matrix);
+    cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
+    cairo_set_antialias(context, CAIRO_ANTIALIAS_DEFAULT);
+    cairo_set_source_rgb(context, request.color.red, request.color.green, request.color.blue);
+    for (const auto& path : document->cgPaths()) {
+        gfx::appendPathToCairo(context, *path);
+        if (request.separate)
+            cairo_fill(context);
+    }
+    cairo_fill(context);
+    cairo_destroy(context);
+
+    if (auto written = bitmap->writePNG(request.out); !written)
+        return fail(written.error().message, 1);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app { kDescription, "kaleon-shape" };
+    app.footer(kExamples);
+    app.require_subcommand(1);
+
+    std::string checkFile;
+    auto* check = app.add_subcommand("check", "List what the reader says about FILE, then a summary; exit 1 when no path is read");
+    check->add_option("FILE", checkFile, "SVG file")->required();
+
+    std::string pathsFile;
+    auto* paths = app.add_subcommand("paths", "Print FILE as the reader understood it, written back as SVG");
+    paths->add_option("FILE", pathsFile, "SVG file")->required();
+
+    RenderRequest request;
+    std::string sizeText;
+    std::string translateText;
+    std::string colorText;
+    std::string backgroundText;
+    auto* render = app.add_subcommand("render",
+        "Fill FILE's paths in one colour, all in one non-zero fill as the saver draws them, and write a PNG");
+    render->add_option("FILE", request.file, "SVG file")->required();
+    render->add_option("--out", request.out, "PNG file to write")->required()->option_text("OUT.png");
+    render->add_option("--size", sizeText, "Picture size in pixels")->required()->option_text("WxH");
+    auto* scale = render->add_option("--scale", request.scale, "x' = S·x + TX, y' = S·y + TY (default 1)")
+                      ->option_text("S")
+                      ->check(CLI::PositiveNumber);
+    auto* translate = render->add_option("--translate", translateText, "Offset in pixels after scaling (default 0,0)")
+                          ->option_text("TX,TY")
+                          ->allow_extra_args(false);
+    auto* fit = render->add_flag("--fit", request.fit, "Scale and centre the drawing as the saver does");
+    fit->excludes(scale)->excludes(translate);
+    render->add_option("--color", colorText, "Fill colour (default 000000)")->option_text("RRGGBB");
+    render->add_option("--background", backgroundText, "Background colour (default transparent)")->option_text("RRGGBB");
+    render->add_flag("--separate", request.separate, "Fill each path on its own, so overlaps never leave holes");
+
+    // "--translate -5,3" must reach the option as its value, not as an unknown flag.
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--translate" && !arguments[i + 1].empty() && arguments[i + 1][0] == '-') {
+            arguments[i] += "=" + arguments[i + 1];
+            arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
+    }
+    std::reverse(arguments.begin(), arguments.end());
+    try {
+        app.parse(arguments);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    }
+
+    if (check->parsed())
+        return runCheck(checkFile);
+    if (paths->parsed())
+        return runPaths(pathsFile);
+
+    const auto size = parseSize(sizeText);
+    if (!size)
+        return fail("--size wants WIDTHxHEIGHT in pixels, for example 800x600, not '" + sizeText + "'", 2);
+    request.size = *size;
+    if (!translateText.empty()) {
+        const auto pair = parsePair(translateText);
+        if (!pair)
+            return fail("--translate wants TX,TY, for example 10,-5, not '" + translateText + "'", 2);
+        request.translation = *pair;
+    }
+    if (!colorText.empty()) {
+        const auto color = parseColor(colorText);
+        if (!color)
+            return fail("--color wants six hex digits RRGGBB, not '" + colorText + "'", 2);
+        request.color = *color;
+    }
+    if (!backgroundText.empty()) {
+        const auto color = parseColor(backgroundText);
+        if (!color)
+            return fail("--background wants six hex digits RRGGBB, not '" + backgroundText + "'", 2);
+        request.background = *color;
+    }
+    return runRender(request);
+}
