@@ -81,14 +81,16 @@ void svgParser::popGroup()
         m_groupStack.pop_back();
 }
 
-std::optional<std::string> svgParser::readStringAttribute(const char* name)
+std::optional<std::string_view> svgParser::readStringAttribute(const char* name)
 {
-    xmlChar* value = xmlTextReaderGetAttribute(m_reader, reinterpret_cast<const xmlChar*>(name));
-    if (!value)
+    // The value stays in the reader's own buffers (no copy) until the reader moves on.
+    if (xmlTextReaderMoveToAttribute(m_reader, reinterpret_cast<const xmlChar*>(name)) != 1)
         return std::nullopt;
-    std::string result(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return result;
+    const xmlChar* value = xmlTextReaderConstValue(m_reader);
+    xmlTextReaderMoveToElement(m_reader);
+    if (!value)
+        return std::string_view();
+    return std::string_view(reinterpret_cast<const char*>(value));
 }
 
 float svgParser::readFloatAttribute(const char* name)

@@ -45,7 +45,8 @@ private:
     std::optional<gfx::Path> readRectTag();
     std::optional<gfx::Path> readCircleTag();
     float readFloatAttribute(const char* name);
-    std::optional<std::string> readStringAttribute(const char* name);
+    // The attribute's text, valid until the reader moves to another node; empty when missing.
+    std::optional<std::string_view> readStringAttribute(const char* name);
 
     std::string m_svgString;
     std::vector<AttributeDictionary> m_groupStack;

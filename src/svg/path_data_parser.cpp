@@ -51,6 +51,8 @@ gfx::Point pathDefinitionParser::currentPoint() const
 
 gfx::Path pathDefinitionParser::parse()
 {
+    // Dense path data spends about six characters per number.
+    m_path.reserve(m_definition.size() / 12 + 1, m_definition.size() / 12 + 1);
     m_path.moveTo({ 0, 0 });
     Scanner scanner(m_definition, kSeparatorSet);
     for (;;) {

@@ -79,11 +79,23 @@ size_t Scanner::skipped() const
 bool Scanner::scanFloat(float& value)
 {
     const size_t start = skipped();
-    const size_t length = decimalNumberLength(m_text.substr(start));
-    if (length == 0)
+    const char* begin = m_text.data() + start;
+    const char* end = m_text.data() + m_text.size();
+    const char* digits = begin;
+    if (digits < end && (*digits == '+' || *digits == '-'))
+        ++digits;
+    // from_chars reads exactly our grammar once the sign is off and the words it also knows
+    // ("inf", "nan") are ruled out by the first character.
+    if (digits == end || !(isDigit(*digits) || *digits == '.'))
         return false;
-    value = decimalToFloat(m_text.substr(start, length));
-    m_position = start + length;
+    float number = 0;
+    const auto result = std::from_chars(digits, end, number);
+    if (result.ec == std::errc::invalid_argument)
+        return false;
+    if (result.ec == std::errc::result_out_of_range)
+        number = decimalToFloat(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+    value = *begin == '-' ? -number : number;
+    m_position = static_cast<size_t>(result.ptr - m_text.data());
     return true;
 }
 

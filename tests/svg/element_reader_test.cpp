@@ -150,8 +150,11 @@ TEST(ElementReader, MalformedXmlStopsQuietlyAfterTheShapesBeforeIt)
     StderrCapture stderrCapture;
     // The reader parses ahead in chunks: what it delivered before it met the error is read.
     std::string text = "<svg>";
-    for (int i = 0; i < 2000; ++i)
-        text += "<path d='M" + std::to_string(i) + ",0'/>";
+    std::vector<std::string> expected;
+    for (int i = 0; i < 2000; ++i) {
+        expected.push_back(std::string("M").append(std::to_string(i)).append(",0"));
+        text.append("<path d='").append(expected.back()).append("'/>");
+    }
     text += "<g><oops></svg>";
     for (int i = 0; i < 2000; ++i)
         text += "<path d='M1,1'/>";
@@ -159,7 +162,7 @@ TEST(ElementReader, MalformedXmlStopsQuietlyAfterTheShapesBeforeIt)
     ASSERT_GT(delivered.size(), 0u);
     ASSERT_LE(delivered.size(), 2000u);
     for (size_t i = 0; i < delivered.size(); ++i)
-        ASSERT_EQ(delivered[i], "M" + std::to_string(i) + ",0");
+        ASSERT_EQ(delivered[i], expected[i]);
     EXPECT_TRUE(pathData(CGPathsFromSVGString("<svg><path d='M1,1'/><g><oops></svg>", nullptr)).size() <= 1);
     EXPECT_TRUE(pathData(CGPathsFromSVGString("not xml at all <path d='M1,1'/>", nullptr)).empty());
     EXPECT_TRUE(pathData(CGPathsFromSVGString("", nullptr)).empty());
