@@ -1,4 +1,5 @@
 # Two entry points do all set-up: `make run` and `make test`.
+SHELL := /bin/bash
 BUILD_RELEASE := build/release
 BUILD_DEBUG := build/debug
 WERROR ?= OFF
@@ -7,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: run test bench deps release debug clean
+.PHONY: run test bench fuzz fuzz-smoke deps release debug clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +40,25 @@ test: debug
 
 bench: release
 	@for b in $(BUILD_RELEASE)/bench/kaleon_*_bench; do $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+
+BUILD_FUZZ := build/fuzz
+FUZZ_SECONDS ?= 30
+FUZZERS := path_data svg_reader legacy_tokenizer hex_color
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON >/dev/null
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+# Runs every fuzzer for FUZZ_SECONDS from the seed corpus (new inputs go to a scratch folder).
+fuzz-smoke: fuzz
+	@for f in $(FUZZERS); do \
+	    scratch=$$(mktemp -d); \
+	    echo "fuzzing $$f for $(FUZZ_SECONDS) s"; \
+	    $(BUILD_FUZZ)/fuzz/$${f}_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 \
+	        -print_final_stats=0 $$scratch fuzz/corpus/$$f 2>&1 | grep -E "^(==|SUMMARY|Done|INFO: a crash)|ERROR" ; \
+	    status=$${PIPESTATUS[0]}; rm -rf $$scratch; \
+	    [ $$status -eq 0 ] || { echo "fuzzer $$f failed"; exit 1; }; \
+	done
 
 clean:
 	rm -rf build

@@ -57,7 +57,7 @@ private:
     size_t skipped() const;
 
     std::string_view m_text;
-    const CharacterSet& m_skip;
+    CharacterSet m_skip;
     size_t m_position = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <set>
 
 namespace kaleon::svg {
 
@@ -11,10 +12,36 @@ namespace {
 constexpr std::string_view kSVGNamespace = "http://www.w3.org/2000/svg";
 constexpr std::string_view kXLinkNamespace = "http://www.w3.org/1999/xlink";
 
+// Whether `name` can stand as an attribute name (ASCII rules; other UTF-8 bytes pass).
+bool isAttributeName(std::string_view name)
+{
+    if (name.empty())
+        return false;
+    const auto isStart = [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+    };
+    const auto isPart = [&](unsigned char c) { return isStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; };
+    if (!isStart(static_cast<unsigned char>(name.front())))
+        return false;
+    return std::all_of(name.begin(), name.end(), [&](char c) { return isPart(static_cast<unsigned char>(c)); });
+}
+
+// Attribute text as XML reads it back unchanged: markup characters and the white space that
+// attribute normalisation would turn into spaces become references; other control characters,
+// which XML cannot hold at all, are left out.
 void appendEscaped(std::string& out, std::string_view text)
 {
     for (const char c : text) {
         switch (c) {
+        case '\t':
+            out += "&#9;";
+            break;
+        case '\n':
+            out += "&#10;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
         case '&':
             out += "&amp;";
             break;
@@ -31,7 +58,8 @@ void appendEscaped(std::string& out, std::string_view text)
             out += "&apos;";
             break;
         default:
-            out += c;
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+                out += c;
         }
     }
 }
@@ -39,7 +67,7 @@ void appendEscaped(std::string& out, std::string_view text)
 void appendAttribute(std::string& out, std::string_view name, std::string_view value)
 {
     out += ' ';
-    appendEscaped(out, name);
+    out += name;
     out += "=\"";
     appendEscaped(out, value);
     out += '"';
@@ -111,16 +139,23 @@ std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* 
         body += "  <path";
         if (attributes) {
             if (const auto entry = attributes->find(path); entry != attributes->end()) {
+                // A colour writes its opacity beside it; a text entry of that name then stays
+                // out, since an element cannot hold one attribute twice.
+                std::set<std::string, std::less<>> written { "d" };
+                const auto emit = [&](const std::string& name, std::string_view value) {
+                    if (isAttributeName(name) && written.insert(name).second)
+                        appendAttribute(body, name, value);
+                };
                 for (const auto& [name, value] : entry->second) {
-                    if (const auto* text = std::get_if<std::string>(&value)) {
-                        if (name != "d")
-                            appendAttribute(body, name, *text);
-                    } else if (const auto* color = std::get_if<gfx::Color>(&value)) {
-                        appendAttribute(body, name, hexTriplet(*color).string());
+                    if (const auto* color = std::get_if<gfx::Color>(&value)) {
+                        emit(name, hexTriplet(*color).string());
                         if (static_cast<float>(color->alpha) < 1.0f)
-                            appendAttribute(body, name + "-opacity",
-                                formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
+                            emit(name + "-opacity", formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
                     }
+                }
+                for (const auto& [name, value] : entry->second) {
+                    if (const auto* text = std::get_if<std::string>(&value))
+                        emit(name, *text);
                 }
             }
         }

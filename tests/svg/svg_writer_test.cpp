@@ -69,6 +69,29 @@ TEST(SVGWriter, WritesColoursWithTheirOpacityAndEscapesText)
         std::string::npos);
 }
 
+TEST(SVGWriter, AnyAttributeMapGivesWellFormedXml)
+{
+    const auto path = pathOf({ { 0, 0 }, { 1, 1 } });
+    svg::PathAttributeMap attributes;
+    attributes[path] = {
+        { "fill", gfx::Color { 1, 0, 0, 0.5 } },
+        { "fill-opacity", std::string("1") },
+        { "bad name", std::string("x") },
+        { "1st", std::string("x") },
+        { "", std::string("x") },
+        { "note", std::string("tab\tline\nbell\x07" "end") },
+    };
+    const std::string written = SVGStringFromCGPaths({ path }, &attributes);
+    EXPECT_NE(written.find("<path fill=\"#ff0000\" fill-opacity=\"0.5\" note=\"tab&#9;line&#10;bellend\" d="),
+        std::string::npos)
+        << written;
+
+    std::shared_ptr<svg::PathAttributeMap> reread;
+    const auto again = svg::CGPathsFromSVGString(written, &reread);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(std::get<std::string>(reread->at(again[0]).at("note")), "tab\tline\nbellend");
+}
+
 TEST(SVGWriter, WhatItWritesReadsBack)
 {
     const std::string source = "<svg><g fill='#f00' fill-opacity='0.5'><path id='a&amp;b' d='M1,2L3,4Z'/></g>"
