@@ -1,0 +1,203 @@
+#include "container/decryptor.h"
+
+#include "container/bytes.h"
+#include "container/key_derivation.h"
+
+#include <openssl/crypto.h>
+
+namespace kaleon::container {
+
+namespace {
+
+constexpr size_t kPreambleLength = 2;
+
+void wipe(std::optional<Bytes>& secret)
+{
+    if (secret)
+        OPENSSL_cleanse(secret->data(), secret->size());
+    secret.reset();
+}
+
+TGCryptor::Handler doNothing()
+{
+    return [](TGCryptor&, const Bytes&) { };
+}
+
+} // namespace
+
+TGDecryptor::TGDecryptor(Handler handler, std::string_view className)
+    : TGCryptor(std::move(handler), className)
+{
+}
+
+std::shared_ptr<TGDecryptor> TGDecryptor::makeWithEncryptionKey(ByteView encryptionKey, std::optional<ByteView> HMACKey,
+    Handler handler)
+{
+    auto reader = std::shared_ptr<TGDecryptor>(new TGDecryptor(std::move(handler), "TGDecryptor"));
+    reader->m_encryptionKey = Bytes(encryptionKey.begin(), encryptionKey.end());
+    if (HMACKey)
+        reader->m_HMACKey = Bytes(HMACKey->begin(), HMACKey->end());
+    return reader;
+}
+
+std::shared_ptr<TGDecryptor> TGDecryptor::makeWithPassword(std::string_view password, Handler handler)
+{
+    auto reader = std::shared_ptr<TGDecryptor>(new TGDecryptor(std::move(handler), "TGDecryptor"));
+    reader->m_password = std::string(password);
+    return reader;
+}
+
+Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password)
+{
+    auto reader = makeWithPassword(password, doNothing());
+    reader->setSettings(settings);
+    return synchronousResultForCryptor(reader, data);
+}
+
+Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
+    std::optional<ByteView> HMACKey)
+{
+    auto reader = makeWithEncryptionKey(encryptionKey, HMACKey, doNothing());
+    reader->setSettings(settings);
+    return synchronousResultForCryptor(reader, data);
+}
+
+Result<Bytes> TGDecryptor::decryptData(ByteView data, std::string_view password)
+{
+    return decryptData(data, kTGCryptorDefaultSettings, password);
+}
+
+Result<Bytes> TGDecryptor::decryptData(ByteView data, ByteView encryptionKey, std::optional<ByteView> HMACKey)
+{
+    return decryptData(data, kTGCryptorDefaultSettings, encryptionKey, HMACKey);
+}
+
+void TGDecryptor::addData(ByteView data)
+{
+    if (isFinished())
+        return;
+    m_inData.insert(m_inData.end(), data.begin(), data.end());
+    if (!m_engine)
+        consumeHeaderFromData(m_inData);
+    if (m_engine && m_inData.size() > m_HMACLength)
+        decryptData(_TGConsumeToIndex(m_inData, m_inData.size() - m_HMACLength));
+}
+
+bool TGDecryptor::updateOptionsForPreamble(std::uint8_t version, std::uint8_t options)
+{
+    if (version == 2) {
+        m_options = options;
+        m_settings.keySettings.hasV2Password = true;
+        m_settings.HMACKeySettings.hasV2Password = true;
+        return true;
+    }
+    if (version == kTGCryptorFileVersion) {
+        m_options = options;
+        return true;
+    }
+    return false;
+}
+
+void TGDecryptor::consumeHeaderFromData(Bytes& inData)
+{
+    if (inData.size() < kPreambleLength)
+        return;
+    if (!updateOptionsForPreamble(inData[0], inData[1])) {
+        cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
+        return;
+    }
+    const bool usesPassword = (m_options & kTGCryptorOptionUsesPassword) != 0;
+    size_t headerLength = kPreambleLength + m_settings.IVSize;
+    if (usesPassword)
+        headerLength += m_settings.keySettings.saltSize + m_settings.HMACKeySettings.saltSize;
+    if (inData.size() < headerLength)
+        return;
+
+    const Bytes header(inData.begin(), inData.begin() + static_cast<std::ptrdiff_t>(headerLength));
+    _TGConsumeToIndex(inData, kPreambleLength);
+    if (usesPassword) {
+        const Bytes encryptionSalt = _TGConsumeToIndex(inData, m_settings.keySettings.saltSize);
+        const Bytes HMACSalt = _TGConsumeToIndex(inData, m_settings.HMACKeySettings.saltSize);
+        const std::string password = m_password.value_or(std::string());
+        auto encryptionKey = keyForPassword(password, encryptionSalt, m_settings.keySettings);
+        auto HMACKey = keyForPassword(password, HMACSalt, m_settings.HMACKeySettings);
+        if (m_password)
+            OPENSSL_cleanse(m_password->data(), m_password->size());
+        m_password.reset();
+        if (!encryptionKey || !HMACKey) {
+            cleanupAndNotifyWithError(!encryptionKey ? encryptionKey.error() : HMACKey.error());
+            return;
+        }
+        wipe(m_encryptionKey);
+        wipe(m_HMACKey);
+        m_encryptionKey = std::move(*encryptionKey);
+        m_HMACKey = std::move(*HMACKey);
+    }
+    const Bytes IV = _TGConsumeToIndex(inData, m_settings.IVSize);
+
+    auto engine = TGCryptorEngine::make(TGCryptorOperation::Decrypt, m_settings, m_encryptionKey.value_or(Bytes()), IV);
+    wipe(m_encryptionKey);
+    if (!engine) {
+        cleanupAndNotifyWithError(engine.error());
+        return;
+    }
+    if (m_HMACKey) {
+        // The HMAC never comes shorter than the settings claim: a length that is not the
+        // digest's is refused rather than compared against a partly empty buffer.
+        auto hmac = RunningHMAC::make(m_settings.HMACAlgorithm, *m_HMACKey);
+        wipe(m_HMACKey);
+        if (!hmac || m_settings.HMACLength != (*hmac)->length()) {
+            cleanupAndNotifyWithError(hmac ? cryptorError(kTGCryptorParamError) : hmac.error());
+            return;
+        }
+        m_HMAC = std::move(*hmac);
+        m_HMACLength = m_settings.HMACLength;
+        if (!m_hasV1HMAC)
+            m_HMAC->update(header);
+    }
+    m_engine = std::move(*engine);
+}
+
+void TGDecryptor::decryptData(Bytes chunk)
+{
+    queue()->async([self = self<TGDecryptor>(), chunk = std::move(chunk)] {
+        if (self->isFinished())
+            return;
+        if (self->hasHMAC())
+            self->m_HMAC->update(chunk);
+        if (auto added = self->m_engine->addData(chunk, self->m_outData); !added) {
+            self->cleanupAndNotifyWithError(added.error());
+            return;
+        }
+        self->notifyProgress();
+    });
+}
+
+void TGDecryptor::finish()
+{
+    if (isFinished())
+        return;
+    queue()->async([self = self<TGDecryptor>()] {
+        if (self->isFinished())
+            return;
+        // Input that ended before its header was complete is no container.
+        if (!self->m_engine) {
+            self->cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
+            return;
+        }
+        if (auto finished = self->m_engine->finish(self->m_outData); !finished) {
+            self->cleanupAndNotifyWithError(finished.error());
+            return;
+        }
+        if (self->hasHMAC()) {
+            const Bytes computed = self->m_HMAC->final();
+            if (!tgc_isEqualInConsistentTime(computed, self->m_inData)) {
+                self->cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));
+                return;
+            }
+        }
+        self->cleanupAndNotifyWithError(std::nullopt);
+    });
+}
+
+} // namespace kaleon::container

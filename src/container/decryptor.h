@@ -1,0 +1,54 @@
+#pragma once
+
+#include "container/cryptor.h"
+
+#include <optional>
+#include <string>
+
+namespace kaleon::container {
+
+// Reads a container (versions 2 and 3) from pieces of any size: the header as soon as it is
+// complete (deriving both keys from the password, on the caller's thread), then the ciphertext
+// as it arrives, holding back the trailing HMAC, which is checked at the end. Plaintext handed
+// out before the end is unverified: a streaming caller drops it when the last call carries an
+// error. The one-call class operations never return unverified plaintext.
+class TGDecryptor : public TGCryptor {
+public:
+    static std::shared_ptr<TGDecryptor> makeWithPassword(std::string_view password, Handler handler);
+    // Without an HMAC key the container is read as having no HMAC.
+    static std::shared_ptr<TGDecryptor> makeWithEncryptionKey(ByteView encryptionKey,
+        std::optional<ByteView> HMACKey, Handler handler);
+
+    static Result<Bytes> decryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password);
+    static Result<Bytes> decryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
+        std::optional<ByteView> HMACKey);
+    static Result<Bytes> decryptData(ByteView data, std::string_view password);
+    static Result<Bytes> decryptData(ByteView data, ByteView encryptionKey, std::optional<ByteView> HMACKey);
+
+    void addData(ByteView data) override;
+    void finish() override;
+
+    const TGCryptorSettings& settings() const { return m_settings; }
+    void setSettings(const TGCryptorSettings& settings) { m_settings = settings; }
+    bool hasV1HMAC() const { return m_hasV1HMAC; }
+    void setHasV1HMAC(bool leaveHeaderOut) { m_hasV1HMAC = leaveHeaderOut; }
+
+protected:
+    TGDecryptor(Handler handler, std::string_view className);
+
+    // Parses and removes the header once `inData` holds all of it; until then it waits. A
+    // refused header or an engine that cannot be made ends the reader.
+    virtual void consumeHeaderFromData(Bytes& inData);
+    bool updateOptionsForPreamble(std::uint8_t version, std::uint8_t options);
+    // Queues the decryption of one chunk of ciphertext.
+    void decryptData(Bytes chunk);
+
+    Bytes m_inData;
+    std::optional<Bytes> m_encryptionKey;
+    std::optional<Bytes> m_HMACKey;
+    std::optional<std::string> m_password;
+    TGCryptorSettings m_settings = kTGCryptorDefaultSettings;
+    bool m_hasV1HMAC = false;
+};
+
+} // namespace kaleon::container

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/result.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kaleon::container {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteView = std::span<const std::uint8_t>;
+
+inline ByteView bytesOf(std::string_view text)
+{
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
+}
+
+// How one key is derived from a password.
+struct TGCryptorKeyDerivationSettings {
+    size_t keySize = 0;
+    size_t saltSize = 0;
+    std::uint32_t PBKDFAlgorithm = 0; // 2: PBKDF2
+    std::uint32_t PRF = 0;            // 1-5: HMAC-SHA1, -SHA224, -SHA256, -SHA384, -SHA512
+    std::uint32_t rounds = 0;
+    bool hasV2Password = false; // version 2's password bytes (see keyForPassword)
+
+    friend constexpr bool operator==(const TGCryptorKeyDerivationSettings&, const TGCryptorKeyDerivationSettings&)
+        = default;
+};
+
+// Everything writer and reader must agree on: the container records none of these sizes.
+struct TGCryptorSettings {
+    std::uint32_t algorithm = 0; // 0: AES, the key length choosing AES-128, -192 or -256
+    size_t blockSize = 0;
+    size_t IVSize = 0;
+    std::uint32_t options = 0;       // bit value 1: PKCS#7 padding; bit value 2: ECB instead of CBC
+    std::uint32_t HMACAlgorithm = 0; // 0 SHA-1, 1 MD5, 2 SHA-256, 3 SHA-384, 4 SHA-512, 5 SHA-224
+    size_t HMACLength = 0;           // 0: no HMAC
+    TGCryptorKeyDerivationSettings keySettings;
+    TGCryptorKeyDerivationSettings HMACKeySettings;
+
+    friend constexpr bool operator==(const TGCryptorSettings&, const TGCryptorSettings&) = default;
+};
+
+inline constexpr std::uint32_t kTGCryptorAlgorithmAES = 0;
+inline constexpr std::uint32_t kTGCryptorOptionPKCS7Padding = 1;
+inline constexpr std::uint32_t kTGCryptorOptionECBMode = 2;
+inline constexpr std::uint32_t kTGCryptorPBKDF2 = 2;
+
+// AES-256-CBC with PKCS#7 padding, HMAC-SHA256, both keys PBKDF2-HMAC-SHA1 with 10000 rounds
+// and 8-byte salts.
+inline constexpr TGCryptorSettings kTGCryptorDefaultSettings {
+    .algorithm = kTGCryptorAlgorithmAES,
+    .blockSize = 16,
+    .IVSize = 16,
+    .options = kTGCryptorOptionPKCS7Padding,
+    .HMACAlgorithm = 2,
+    .HMACLength = 32,
+    .keySettings = { .keySize = 32, .saltSize = 8, .PBKDFAlgorithm = kTGCryptorPBKDF2, .PRF = 1, .rounds = 10000,
+        .hasV2Password = false },
+    .HMACKeySettings = { .keySize = 32, .saltSize = 8, .PBKDFAlgorithm = kTGCryptorPBKDF2, .PRF = 1, .rounds = 10000,
+        .hasV2Password = false },
+};
+
+// The version writers put in the header; readers also take version 2.
+inline constexpr std::uint8_t kTGCryptorFileVersion = 3;
+// Header options byte, bit 0: the two salts follow and both keys come from a password.
+inline constexpr std::uint8_t kTGCryptorOptionUsesPassword = 1;
+
+inline constexpr std::string_view kTGCryptorErrorDomain = "org.kaleon.TGCryptorErrorDomain";
+inline constexpr std::string_view kTGCryptorOpenSSLSaltedString = "Salted__";
+
+// Error codes of the domain. Codes other than these two are the cipher's status, unchanged.
+inline constexpr int kTGCryptorHMACMismatch = 1;
+inline constexpr int kTGCryptorUnknownHeader = 2;
+
+// Cipher status codes, numbered as in the platform cryptography library they come from.
+inline constexpr int kTGCryptorParamError = -4300;
+inline constexpr int kTGCryptorBufferTooSmall = -4301;
+inline constexpr int kTGCryptorMemoryFailure = -4302;
+inline constexpr int kTGCryptorAlignmentError = -4303;
+inline constexpr int kTGCryptorDecodeError = -4304;
+inline constexpr int kTGCryptorUnimplemented = -4305;
+inline constexpr int kTGCryptorRNGFailure = -4306;
+
+// An error of the domain; codes 1 and 2 carry their description, cipher statuses none.
+Error cryptorError(int code);
+
+} // namespace kaleon::container
