@@ -8,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: run test bench fuzz fuzz-smoke deps release debug clean
+.PHONY: run test bench fuzz fuzz-smoke tsan deps release debug clean
 
 deps:
 	@scripts/install-deps
@@ -40,6 +40,15 @@ test: debug
 
 bench: release
 	@for b in $(BUILD_RELEASE)/bench/kaleon_*_bench; do $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+
+BUILD_TSAN := build/tsan
+
+# The queue and cryptor tests under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALEON_TSAN=ON -DKALEON_BUILD_BENCH=OFF -DKALEON_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD_TSAN) -j $(JOBS) --target kaleon_core_tests kaleon_container_tests
+	@TSAN_OPTIONS=halt_on_error=1 $(BUILD_TSAN)/tests/kaleon_core_tests --gtest_filter='SerialQueue*:NotificationCenter*'
+	@TSAN_OPTIONS=halt_on_error=1 $(BUILD_TSAN)/tests/kaleon_container_tests
 
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30

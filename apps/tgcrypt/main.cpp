@@ -1,0 +1,492 @@
+// tgcrypt: encrypts and decrypts Kaleon containers (and the `openssl enc` salted format),
+// streaming, without ever letting unverified plaintext out.
+
+#include "container/decryptor.h"
+#include "container/encryptor.h"
+#include "container/openssl_cryptor.h"
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <latch>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kaleon;
+using namespace kaleon::container;
+
+namespace {
+
+constexpr const char* kDescription = R"(Encrypts and decrypts data in the Kaleon container format (version 3; versions 2
+and 3 are read) or in the salted format of `openssl enc` (AES-CBC, key and IV from
+MD5, no HMAC). Data streams from --in (or standard input) to --out (or standard
+output) in bounded memory.
+
+Decryption never lets unverified plaintext out: with --out it writes a temporary
+file beside FILE and renames it only once the HMAC has been verified; to standard
+output it holds the plaintext back until then.)";
+
+constexpr const char* kExamples = R"(
+Examples:
+  tgcrypt encrypt --password-file pw.txt --in shape.svg --out shape.tgshape
+  tgcrypt decrypt --password-env SHAPE_PASSWORD --in shape.tgshape > shape.svg
+  tgcrypt encrypt --format openssl --password-file pw.txt --in notes.txt --out notes.enc
+      (openssl enc -d -aes-256-cbc -md md5 -pass file:pw.txt -in notes.enc reads it)
+  tgcrypt encrypt --key 00112233...(64 hex digits) --hmac-key 4455... --in data --out data.tgc
+
+Exit status: 0 on success; 1 on any error, after one line naming the error and its code.
+)";
+
+constexpr size_t kChunkSize = 64 * 1024;
+// Chunks that may wait on the worker queue before the reader of the input waits for it.
+constexpr size_t kChunksInFlight = 16;
+// Plaintext held back in memory (for standard output) before it spills into a temporary file.
+constexpr size_t kMemoryHoldLimit = 8 * 1024 * 1024;
+constexpr std::uint64_t kProgressThreshold = 4 * 1024 * 1024;
+
+struct Options {
+    std::string mode;
+    std::string format = "v3";
+    size_t keySize = 32;
+    std::string passwordFile;
+    std::string passwordEnv;
+    std::optional<std::string> password;
+    std::string keyHex;
+    std::string HMACKeyHex;
+    std::string IVHex;
+    std::string saltHex;
+    std::string HMACSaltHex;
+    std::string input;
+    std::string output;
+};
+
+std::string describe(const Error& error)
+{
+    std::string description = error.message;
+    if (description.empty()) {
+        switch (error.code) {
+        case kTGCryptorParamError:
+            description = "Parameter error: a key, IV or setting the cipher does not take";
+            break;
+        case kTGCryptorAlignmentError:
+            description = "Alignment error: the data is not a whole number of cipher blocks";
+            break;
+        case kTGCryptorDecodeError:
+            description = "Decode error: the padding does not verify (wrong password or key, or damaged data)";
+            break;
+        case kTGCryptorRNGFailure:
+            description = "No random bytes to be had";
+            break;
+        case kTGCryptorUnimplemented:
+            description = "Not implemented";
+            break;
+        default:
+            description = "Cipher error";
+        }
+    }
+    return description + " (code " + std::to_string(error.code) + ")";
+}
+
+// A failure that ends the run: printed as one line, exit status 1.
+Error failure(std::string message)
+{
+    return Error { "tgcrypt", 1, std::move(message) };
+}
+
+template<class T>
+Result<std::shared_ptr<TGCryptor>> widened(Result<std::shared_ptr<T>> made)
+{
+    if (!made)
+        return Error { "tgcrypt", 1, describe(made.error()) };
+    return std::shared_ptr<TGCryptor>(std::move(*made));
+}
+
+Result<Bytes> parseHex(const std::string& text, const char* what)
+{
+    if (text.size() % 2 != 0)
+        return failure(std::string(what) + " must be an even number of hex digits");
+    Bytes bytes;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        unsigned value = 0;
+        const auto result = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
+        if (result.ec != std::errc() || result.ptr != text.data() + i + 2)
+            return failure(std::string(what) + " must be hex digits only");
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
+
+// The first line of the file, without its line ending, as `openssl -pass file:` reads it.
+Result<std::string> passwordFromFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return failure("cannot read the password file " + path + ": " + std::strerror(errno));
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// Where output goes: a temporary file beside the destination that is renamed into place at the
+// end, or standard output. For decryption to standard output the plaintext is held back (in
+// memory, then in an unnamed temporary file) until the end.
+class Sink {
+public:
+    Sink(std::string destination, bool holdBack)
+        : m_destination(std::move(destination))
+        , m_holdBack(holdBack && m_destination.empty())
+    {
+    }
+    ~Sink() { discard(); }
+    Sink(const Sink&) = delete;
+    Sink& operator=(const Sink&) = delete;
+
+    Result<void> open()
+    {
+        if (!m_destination.empty()) {
+            m_temporary = m_destination + ".tgcrypt-XXXXXX";
+            const int fd = ::mkstemp(m_temporary.data());
+            if (fd < 0) {
+                m_temporary.clear();
+                return failure("cannot create a file beside " + m_destination + ": " + std::strerror(errno));
+            }
+            // The permissions a newly created file would get, not mkstemp's private ones.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, 0666 & ~mask);
+            m_file = ::fdopen(fd, "wb");
+        } else if (!m_holdBack) {
+            m_file = stdout;
+        }
+        return {};
+    }
+
+    // Called on the response queue.
+    void write(const Bytes& data)
+    {
+        if (data.empty() || m_failed)
+            return;
+        if (m_holdBack && !m_file) {
+            m_held.insert(m_held.end(), data.begin(), data.end());
+            if (m_held.size() <= kMemoryHoldLimit)
+                return;
+            m_file = std::tmpfile();
+            if (!m_file) {
+                fail();
+                return;
+            }
+            const Bytes held = std::exchange(m_held, Bytes());
+            writeToFile(held);
+            return;
+        }
+        writeToFile(data);
+    }
+
+    Result<void> commit()
+    {
+        if (m_failed)
+            return failure(std::string("cannot write the output: ") + std::strerror(m_errno));
+        if (!m_destination.empty()) {
+            const bool written = std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
+            const bool closed = std::fclose(m_file) == 0;
+            m_file = nullptr;
+            if (!written || !closed)
+                return failure("cannot write " + m_destination + ": " + std::strerror(errno));
+            if (std::rename(m_temporary.c_str(), m_destination.c_str()) != 0)
+                return failure("cannot create " + m_destination + ": " + std::strerror(errno));
+            m_temporary.clear();
+            return {};
+        }
+        if (m_holdBack && m_file) {
+            std::rewind(m_file);
+            std::vector<char> buffer(kChunkSize);
+            size_t n = 0;
+            while ((n = std::fread(buffer.data(), 1, buffer.size(), m_file)) > 0)
+                std::fwrite(buffer.data(), 1, n, stdout);
+        } else if (m_holdBack) {
+            std::fwrite(m_held.data(), 1, m_held.size(), stdout);
+        }
+        if (std::fflush(stdout) != 0)
+            return failure(std::string("cannot write the output: ") + std::strerror(errno));
+        return {};
+    }
+
+    void discard()
+    {
+        if (m_file && m_file != stdout)
+            std::fclose(m_file);
+        m_file = nullptr;
+        if (!m_temporary.empty())
+            std::remove(m_temporary.c_str());
+        m_temporary.clear();
+        m_held.clear();
+    }
+
+private:
+    void fail()
+    {
+        m_errno = errno;
+        m_failed = true;
+    }
+    void writeToFile(const Bytes& data)
+    {
+        if (std::fwrite(data.data(), 1, data.size(), m_file) != data.size())
+            fail();
+    }
+
+    std::string m_destination;
+    bool m_holdBack;
+    std::string m_temporary;
+    std::FILE* m_file = nullptr;
+    Bytes m_held;
+    std::atomic<bool> m_failed = false;
+    int m_errno = 0;
+};
+
+class Progress {
+public:
+    explicit Progress(std::uint64_t total)
+        : m_total(total)
+        , m_shown(total > kProgressThreshold && ::isatty(STDERR_FILENO))
+    {
+    }
+    ~Progress()
+    {
+        if (m_shown)
+            std::fputs("\r\033[K", stderr);
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void advance(std::uint64_t done)
+    {
+        if (!m_shown)
+            return;
+        const int percent = static_cast<int>(done * 100 / m_total);
+        if (percent == m_percent)
+            return;
+        m_percent = percent;
+        const std::string bar(static_cast<size_t>(percent / 4), '#');
+        std::fprintf(stderr, "\r[%-25s] %3d%%", bar.c_str(), percent);
+        std::fflush(stderr);
+    }
+
+private:
+    std::uint64_t m_total;
+    bool m_shown;
+    int m_percent = -1;
+};
+
+Result<std::string> password(const Options& options)
+{
+    if (!options.passwordFile.empty())
+        return passwordFromFile(options.passwordFile);
+    if (!options.passwordEnv.empty()) {
+        const char* value = std::getenv(options.passwordEnv.c_str());
+        if (!value)
+            return failure("the environment variable " + options.passwordEnv + " is not set");
+        return std::string(value);
+    }
+    return *options.password;
+}
+
+Result<std::shared_ptr<TGCryptor>> makeKeyCryptor(const Options& options, const TGCryptorSettings& settings,
+    const TGCryptor::Handler& handler)
+{
+    const bool encrypt = options.mode == "encrypt";
+    const auto key = parseHex(options.keyHex, "--key");
+    if (!key)
+        return key.error();
+    std::optional<Bytes> HMACKey;
+    if (!options.HMACKeyHex.empty()) {
+        auto parsed = parseHex(options.HMACKeyHex, "--hmac-key");
+        if (!parsed)
+            return parsed.error();
+        HMACKey = std::move(*parsed);
+    }
+    const auto hmac = HMACKey ? std::optional<ByteView>(*HMACKey) : std::nullopt;
+    std::optional<Bytes> IV;
+    if (!options.IVHex.empty()) {
+        auto parsed = parseHex(options.IVHex, "--iv");
+        if (!parsed)
+            return parsed.error();
+        IV = std::move(*parsed);
+    }
+    if (options.format == "openssl") {
+        if (HMACKey)
+            return failure("the openssl format has no HMAC: leave out --hmac-key");
+        if (!IV)
+            return failure("the openssl format with --key needs --iv");
+        if (encrypt)
+            return widened(TGOpenSSLEncryptor::makeWithKey(settings, *key, *IV, handler));
+        return widened(TGOpenSSLDecryptor::makeWithKey(settings, *key, *IV, handler));
+    }
+    if (!encrypt) {
+        auto reader = TGDecryptor::makeWithEncryptionKey(*key, hmac, handler);
+        reader->setSettings(settings);
+        return std::shared_ptr<TGCryptor>(reader);
+    }
+    if (IV)
+        return widened(TGEncryptor::makeWithKeys(settings, *key, hmac, *IV, handler));
+    return widened(TGEncryptor::makeWithKeys(settings, *key, hmac, handler));
+}
+
+Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGCryptor::Handler& handler)
+{
+    const bool encrypt = options.mode == "encrypt";
+    TGCryptorSettings settings = kTGCryptorDefaultSettings;
+    settings.keySettings.keySize = options.keySize;
+
+    const int sources = !options.passwordFile.empty() + !options.passwordEnv.empty() + options.password.has_value()
+        + !options.keyHex.empty();
+    if (sources != 1)
+        return failure("give exactly one of --password-file, --password-env, --password and --key");
+    if (!options.keyHex.empty())
+        return makeKeyCryptor(options, settings, handler);
+
+    const auto secret = password(options);
+    if (!secret)
+        return secret.error();
+    if (options.format == "openssl") {
+        if (options.keySize == 24)
+            return failure("the openssl format derives 16- or 32-byte keys only: use --key-size 16 or 32");
+        if (!encrypt)
+            return std::shared_ptr<TGCryptor>(TGOpenSSLDecryptor::makeWithPassword(settings, *secret, handler));
+        if (options.saltHex.empty())
+            return widened(TGOpenSSLEncryptor::makeWithPassword(settings, *secret, handler));
+        const auto salt = parseHex(options.saltHex, "--salt");
+        if (!salt)
+            return salt.error();
+        return widened(TGOpenSSLEncryptor::makeWithPassword(settings, *secret, *salt, handler));
+    }
+    if (!encrypt) {
+        auto reader = TGDecryptor::makeWithPassword(*secret, handler);
+        reader->setSettings(settings);
+        return std::shared_ptr<TGCryptor>(reader);
+    }
+    if (options.saltHex.empty() && options.HMACSaltHex.empty() && options.IVHex.empty())
+        return widened(TGEncryptor::makeWithPassword(settings, *secret, handler));
+    if (options.saltHex.empty() || options.HMACSaltHex.empty() || options.IVHex.empty())
+        return failure("reproducible output needs all of --salt, --hmac-salt and --iv");
+    const auto IV = parseHex(options.IVHex, "--iv");
+    const auto salt = parseHex(options.saltHex, "--salt");
+    const auto HMACSalt = parseHex(options.HMACSaltHex, "--hmac-salt");
+    if (!IV || !salt || !HMACSalt)
+        return !IV ? IV.error() : !salt ? salt.error() : HMACSalt.error();
+    return widened(TGEncryptor::makeWithPassword(settings, *secret, *IV, *salt, *HMACSalt, handler));
+}
+
+Result<void> run(const Options& options)
+{
+    std::FILE* input = stdin;
+    std::uint64_t inputSize = 0;
+    if (!options.input.empty()) {
+        input = std::fopen(options.input.c_str(), "rb");
+        if (!input)
+            return failure("cannot open " + options.input + ": " + std::strerror(errno));
+        struct stat status { };
+        if (::fstat(::fileno(input), &status) == 0 && S_ISREG(status.st_mode))
+            inputSize = static_cast<std::uint64_t>(status.st_size);
+    }
+    const auto closeInput = [&] {
+        if (input != stdin)
+            std::fclose(input);
+    };
+
+    Sink sink(options.output, options.mode == "decrypt");
+    std::latch done(1);
+    std::optional<Error> outcome;
+    const auto cryptor = makeCryptor(options, [&](TGCryptor& c, const Bytes& data) {
+        // Plaintext of a failed decryption must not reach the output: not even its last piece.
+        if (!(c.isFinished() && c.error()))
+            sink.write(data);
+        if (c.isFinished()) {
+            outcome = c.error();
+            done.count_down();
+        }
+    });
+    if (!cryptor) {
+        closeInput();
+        return cryptor.error();
+    }
+    if (auto opened = sink.open(); !opened) {
+        closeInput();
+        return opened.error();
+    }
+
+    Progress progress(inputSize);
+    std::vector<std::uint8_t> buffer(kChunkSize);
+    std::uint64_t read = 0;
+    size_t sinceBarrier = 0;
+    while (!(*cryptor)->isFinished()) {
+        const size_t n = std::fread(buffer.data(), 1, buffer.size(), input);
+        if (n == 0)
+            break;
+        (*cryptor)->addData(ByteView(buffer.data(), n));
+        read += n;
+        progress.advance(read);
+        // Bound the memory that queued chunks hold.
+        if (++sinceBarrier == kChunksInFlight) {
+            (*cryptor)->queue()->sync([] { });
+            sinceBarrier = 0;
+        }
+    }
+    const bool readFailed = std::ferror(input) != 0;
+    const int readErrno = errno;
+    closeInput();
+    if (readFailed)
+        return failure("cannot read the input: " + std::string(std::strerror(readErrno)));
+    (*cryptor)->finish();
+    done.wait();
+    if (outcome)
+        return failure(describe(*outcome));
+    return sink.commit();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app { kDescription, "tgcrypt" };
+    app.footer(kExamples);
+    Options options;
+    app.add_option("MODE", options.mode, "encrypt or decrypt")->required()->check(CLI::IsMember({ "encrypt", "decrypt" }));
+    app.add_option("--format", options.format, "v3 (default) or openssl")->check(CLI::IsMember({ "v3", "openssl" }));
+    app.add_option("--key-size", options.keySize, "Cipher key size in bytes: 16, 24 or 32 (default 32)")
+        ->check(CLI::IsMember({ 16, 24, 32 }));
+    app.add_option("--password-file", options.passwordFile, "Password: the file's first line, without its line ending")
+        ->option_text("FILE");
+    app.add_option("--password-env", options.passwordEnv, "Password: the value of an environment variable")
+        ->option_text("VAR");
+    app.add_option("--password", options.password, "Password given on the command line (visible to other users)")
+        ->option_text("P");
+    app.add_option("--key", options.keyHex, "Cipher key in hex, instead of a password")->option_text("HEX");
+    app.add_option("--hmac-key", options.HMACKeyHex, "With --key: HMAC key in hex (v3); without it no HMAC")
+        ->option_text("HEX");
+    app.add_option("--iv", options.IVHex, "IV in hex (encryption; openssl format with --key: both ways)")
+        ->option_text("HEX");
+    app.add_option("--salt", options.saltHex, "Encryption-key salt in hex, for reproducible output")->option_text("HEX");
+    app.add_option("--hmac-salt", options.HMACSaltHex, "HMAC-key salt in hex, for reproducible output")
+        ->option_text("HEX");
+    app.add_option("--in", options.input, "Input file (default: standard input)")->option_text("FILE");
+    app.add_option("--out", options.output, "Output file (default: standard output)")->option_text("FILE");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 1;
+    }
+    if (auto done = run(options); !done) {
+        std::cerr << "tgcrypt: " << done.error().message << "\n";
+        return 1;
+    }
+    return 0;
+}

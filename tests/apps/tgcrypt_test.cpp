@@ -1,0 +1,146 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace kaleon;
+
+namespace {
+
+test::ProgramResult tgcrypt(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), TGCRYPT_BINARY);
+    return test::runProgram(arguments);
+}
+
+class Tgcrypt : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::writeFile(folder / "pw.txt", "correct horse\nsecond line\n");
+        std::string data;
+        for (int i = 0; i < 5000; ++i)
+            data += "shape " + std::to_string(i) + "\n";
+        test::writeFile(folder / "plain", data);
+        plaintext = data;
+    }
+    std::string path(const char* name) const { return (folder / name).string(); }
+
+    test::TemporaryDirectory folder;
+    std::string plaintext;
+};
+
+} // namespace
+
+TEST_F(Tgcrypt, RoundTripsThroughFilesAndStreams)
+{
+    auto result = tgcrypt({ "encrypt", "--password-file", path("pw.txt"), "--in", path("plain"), "--out", path("c") });
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(test::readFile(folder / "c").substr(0, 2), std::string("\x03\x01", 2));
+    result = tgcrypt({ "decrypt", "--password", "correct horse", "--in", path("c") });
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(result.output, plaintext);
+}
+
+TEST_F(Tgcrypt, ReproducibleOutputWithGivenSaltsAndIV)
+{
+    const std::vector<std::string> arguments { "encrypt", "--password", "pw", "--salt", "0102030405060708",
+        "--hmac-salt", "1112131415161718", "--iv", "000102030405060708090a0b0c0d0e0f", "--in", path("plain") };
+    const auto first = tgcrypt(arguments);
+    const auto second = tgcrypt(arguments);
+    ASSERT_EQ(first.status, 0) << first.errors;
+    EXPECT_EQ(first.output, second.output);
+    EXPECT_EQ(first.output.substr(2, 8), std::string("\x01\x02\x03\x04\x05\x06\x07\x08"));
+}
+
+TEST_F(Tgcrypt, FailedDecryptionLeavesNoOutputAndSaysWhy)
+{
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
+    std::string damaged = test::readFile(folder / "c");
+    damaged[damaged.size() - 1] ^= 1;
+    test::writeFile(folder / "damaged", damaged);
+
+    auto result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("damaged"), "--out", path("out") });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.errors, "tgcrypt: HMAC Mismatch (code 1)\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "out"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 4);
+
+    result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("damaged") });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output, "") << "no unverified plaintext on standard output";
+
+    result = tgcrypt({ "decrypt", "--password", "wrong", "--in", path("c") });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.errors.find("(code -4304)") != std::string::npos
+        || result.errors == "tgcrypt: HMAC Mismatch (code 1)\n")
+        << result.errors;
+    EXPECT_EQ(result.output, "");
+
+    test::writeFile(folder / "empty", "");
+    result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("empty") });
+    EXPECT_EQ(result.errors, "tgcrypt: Unknown header (code 2)\n");
+}
+
+TEST_F(Tgcrypt, PasswordFileGivesItsFirstLine)
+{
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password-file", path("pw.txt"), "--in", path("plain"), "--out", path("c") }).status, 0);
+    EXPECT_EQ(tgcrypt({ "decrypt", "--password", "correct horse", "--in", path("c") }).status, 0);
+    EXPECT_EQ(tgcrypt({ "decrypt", "--password", "correct horse\n", "--in", path("c") }).status, 1);
+    ::setenv("TGCRYPT_TEST_PASSWORD", "correct horse", 1);
+    EXPECT_EQ(tgcrypt({ "decrypt", "--password-env", "TGCRYPT_TEST_PASSWORD", "--in", path("c") }).output, plaintext);
+    EXPECT_EQ(tgcrypt({ "decrypt", "--password-env", "TGCRYPT_NOT_SET_ANYWHERE", "--in", path("c") }).status, 1);
+}
+
+TEST_F(Tgcrypt, KeyBasedAndOpenSSLFormats)
+{
+    const std::string key(64, 'a');
+    const std::string hmacKey(64, 'b');
+    auto result = tgcrypt({ "encrypt", "--key", key, "--hmac-key", hmacKey, "--in", path("plain"), "--out", path("k") });
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(tgcrypt({ "decrypt", "--key", key, "--hmac-key", hmacKey, "--in", path("k") }).output, plaintext);
+    EXPECT_EQ(tgcrypt({ "decrypt", "--key", key, "--hmac-key", std::string(64, 'c'), "--in", path("k") }).errors,
+        "tgcrypt: HMAC Mismatch (code 1)\n");
+
+    result = tgcrypt({ "encrypt", "--format", "openssl", "--key-size", "16", "--password", "pw", "--in", path("plain"),
+        "--out", path("o") });
+    ASSERT_EQ(result.status, 0) << result.errors;
+    EXPECT_EQ(test::readFile(folder / "o").substr(0, 8), "Salted__");
+    if (std::filesystem::exists("/usr/bin/openssl")) {
+        const auto theirs = test::runProgram({ "/usr/bin/openssl", "enc", "-d", "-aes-128-cbc", "-md", "md5", "-pass",
+            "pass:pw", "-in", path("o") });
+        EXPECT_EQ(theirs.output, plaintext);
+    }
+    EXPECT_EQ(tgcrypt({ "decrypt", "--format", "openssl", "--key-size", "16", "--password", "pw", "--in", path("o") }).output,
+        plaintext);
+}
+
+TEST_F(Tgcrypt, MistakesAreOneLineAndStatusOne)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const Case cases[] = {
+        { { "encrypt", "--in", path("plain") }, "tgcrypt: give exactly one of --password-file, --password-env, --password and --key\n" },
+        { { "encrypt", "--key", "abc", "--in", path("plain") }, "tgcrypt: --key must be an even number of hex digits\n" },
+        { { "encrypt", "--key", "zz", "--in", path("plain") }, "tgcrypt: --key must be hex digits only\n" },
+        { { "encrypt", "--key", "0011", "--in", path("plain") },
+            "tgcrypt: Parameter error: a key, IV or setting the cipher does not take (code -4300)\n" },
+        { { "encrypt", "--password", "p", "--in", path("missing") }, "" },
+        { { "encrypt", "--format", "openssl", "--key-size", "24", "--password", "p", "--in", path("plain") },
+            "tgcrypt: the openssl format derives 16- or 32-byte keys only: use --key-size 16 or 32\n" },
+        { { "encrypt", "--password", "p", "--salt", "00", "--in", path("plain") },
+            "tgcrypt: reproducible output needs all of --salt, --hmac-salt and --iv\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        const auto result = tgcrypt(c.arguments);
+        EXPECT_EQ(result.status, 1);
+        if (!c.error.empty()) {
+            EXPECT_EQ(result.errors, c.error);
+        }
+        EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1);
+    }
+    EXPECT_EQ(tgcrypt({ "--help" }).status, 0);
+    EXPECT_EQ(tgcrypt({ "frobnicate" }).status, 1);
+}
