@@ -52,7 +52,7 @@ tsan: deps
 
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
-FUZZERS := path_data svg_reader legacy_tokenizer hex_color
+FUZZERS := path_data svg_reader legacy_tokenizer hex_color container_reader openssl_reader
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON >/dev/null

@@ -137,11 +137,15 @@ Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& s
 
 Bytes TGEncryptor::header() const
 {
-    Bytes header { kTGCryptorFileVersion, m_options };
-    if (m_options & kTGCryptorOptionUsesPassword) {
+    const bool usesPassword = (m_options & kTGCryptorOptionUsesPassword) != 0;
+    Bytes header;
+    header.reserve(2 + m_encryptionSalt.size() + m_HMACSalt.size() + m_IV.size());
+    header.push_back(kTGCryptorFileVersion);
+    header.push_back(m_options);
+    if (usesPassword)
         header.insert(header.end(), m_encryptionSalt.begin(), m_encryptionSalt.end());
+    if (usesPassword)
         header.insert(header.end(), m_HMACSalt.begin(), m_HMACSalt.end());
-    }
     header.insert(header.end(), m_IV.begin(), m_IV.end());
     return header;
 }
