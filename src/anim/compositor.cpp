@@ -1,6 +1,20 @@
 #include "anim/compositor.h"
 
+#include <cmath>
+
 namespace kaleon::anim {
+
+namespace {
+
+// The transform with its translation moved to whole pixels, when it only scales and moves.
+gfx::AffineTransform snapped(const gfx::AffineTransform& t)
+{
+    if (t.b() != 0 || t.c() != 0)
+        return t;
+    return { t.a(), t.b(), t.c(), t.d(), std::round(t.tx()), std::round(t.ty()) };
+}
+
+} // namespace
 
 Compositor::Compositor(RenderTarget& target)
     : m_target(target)
@@ -13,52 +27,69 @@ Compositor::~Compositor()
         m_target.release(image.handle);
 }
 
-void Compositor::drawFrame(const Layer& root, double scale)
+void Compositor::drawFrame(Layer& root, double scale, double now)
 {
+    m_now = now;
     const gfx::Size pixels = m_target.pixelSize();
     m_target.fillRect({ 0, 0, pixels.width, pixels.height }, gfx::Color::black(), {});
     const gfx::Rect bounds = root.bounds();
     drawLayer(root,
         gfx::AffineTransform::translation(-bounds.origin.x, -bounds.origin.y)
-            .then(gfx::AffineTransform::scale(scale, scale)));
+            .then(gfx::AffineTransform::scale(scale, scale)),
+        1.0);
     releaseUnused();
     m_target.present();
 }
 
-void Compositor::draw(RenderTarget& target, const Layer& root, const gfx::AffineTransform& toTarget)
+void Compositor::draw(RenderTarget& target, Layer& root, const gfx::AffineTransform& toTarget)
 {
     Compositor compositor(target);
-    compositor.drawLayer(root, toTarget);
+    compositor.m_waitForDrawing = true;
+    compositor.drawLayer(root, toTarget, 1.0);
 }
 
-void Compositor::drawLayer(const Layer& layer, const gfx::AffineTransform& toTarget)
+void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, double opacity)
 {
+    opacity *= m_now ? layer.presentationOpacity(*m_now) : layer.opacity();
+    if (opacity <= 0)
+        return;
     const gfx::Rect bounds = layer.bounds();
-    if (const auto color = layer.backgroundColor(); color && color->alpha > 0)
-        m_target.fillRect(bounds, *color, toTarget);
+    if (const auto color = layer.backgroundColor(); color && color->alpha > 0) {
+        gfx::Color shown = *color;
+        shown.alpha *= opacity;
+        m_target.fillRect(bounds, shown, toTarget);
+    }
+    layer.displayIfNeeded(m_waitForDrawing);
     if (const auto contents = layer.contents())
-        m_target.drawImage(imageFor(contents), bounds, toTarget, 1.0);
+        m_target.drawImage(imageFor(contents), layer.contentsRect(), snapped(toTarget), opacity);
+
     for (const auto& sublayer : layer.sublayers()) {
-        const gfx::Rect frame = sublayer->frame();
+        // Sublayer space → its centre at the origin → its transform → its position in ours.
         const gfx::Rect subBounds = sublayer->bounds();
-        const auto sublayerToTarget
-            = gfx::AffineTransform::translation(frame.origin.x - subBounds.origin.x, frame.origin.y - subBounds.origin.y)
-                  .then(toTarget);
-        drawLayer(*sublayer, sublayerToTarget);
+        const gfx::AffineTransform transform = m_now ? sublayer->presentationTransform(*m_now) : sublayer->transform();
+        const gfx::Point position = sublayer->position();
+        const auto sublayerToTarget = gfx::AffineTransform::translation(-subBounds.midX(), -subBounds.midY())
+                                          .then(transform)
+                                          .then(gfx::AffineTransform::translation(position.x, position.y))
+                                          .then(toTarget);
+        drawLayer(*sublayer, sublayerToTarget, opacity);
     }
 }
 
 ImageHandle Compositor::imageFor(const std::shared_ptr<const gfx::Bitmap>& bitmap)
 {
     auto it = m_images.find(bitmap.get());
-    // The same address may belong to a new bitmap once the old one is gone.
-    if (it != m_images.end() && it->second.bitmap.lock() != bitmap) {
+    // The same address may belong to a new bitmap once the old one is gone, and a bitmap drawn
+    // into again must be uploaded again.
+    if (it != m_images.end()
+        && (it->second.bitmap.lock() != bitmap || it->second.generation != bitmap->generation())) {
         m_target.release(it->second.handle);
         m_images.erase(it);
         it = m_images.end();
     }
     if (it == m_images.end())
-        it = m_images.emplace(bitmap.get(), CachedImage { bitmap, m_target.upload(bitmap), false }).first;
+        it = m_images.emplace(bitmap.get(), CachedImage { bitmap, bitmap->generation(), m_target.upload(bitmap), false })
+                 .first;
     it->second.used = true;
     return it->second.handle;
 }

@@ -2,10 +2,25 @@
 
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
+#include "core/serial_queue.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kaleon::anim {
+
+namespace {
+
+// Asynchronous drawing of layers runs here, off the main thread.
+const std::shared_ptr<SerialQueue>& drawingQueue()
+{
+    static const auto queue = SerialQueue::create("org.kaleon.anim.drawing");
+    return queue;
+}
+
+} // namespace
+
+Layer::~Layer() = default;
 
 gfx::Rect Layer::frame() const
 {
@@ -32,10 +47,27 @@ void Layer::setPosition(gfx::Point position)
     setNeedsRedisplay();
 }
 
+void Layer::setTransform(const gfx::AffineTransform& transform)
+{
+    m_transform = transform;
+    setNeedsRedisplay();
+}
+
+void Layer::setOpacity(double opacity)
+{
+    m_opacity = opacity;
+    setNeedsRedisplay();
+}
+
 void Layer::setBackgroundColor(std::optional<gfx::Color> color)
 {
     m_backgroundColor = color;
     setNeedsRedisplay();
+}
+
+std::shared_ptr<const gfx::Bitmap> Layer::contents() const
+{
+    return m_contents;
 }
 
 void Layer::setContents(std::shared_ptr<const gfx::Bitmap> contents)
@@ -46,7 +78,11 @@ void Layer::setContents(std::shared_ptr<const gfx::Bitmap> contents)
 
 void Layer::setContentsScale(double scale)
 {
+    if (scale == m_contentsScale)
+        return;
     m_contentsScale = scale;
+    if (drawsContent())
+        m_needsDisplay = true;
     setNeedsRedisplay();
 }
 
@@ -69,7 +105,155 @@ void Layer::removeFromSuperlayer()
     auto self = shared_from_this();
     m_superlayer.reset();
     std::erase_if(parent->m_sublayers, [this](const auto& layer) { return layer.get() == this; });
+    stopAnimationsInSubtree();
     parent->setNeedsRedisplay();
+}
+
+void Layer::stopAnimationsInSubtree()
+{
+    for (auto& running : m_animations) {
+        if (!running.ended)
+            Animator::shared().stopped(running.animation, false);
+    }
+    m_animations.clear();
+    for (const auto& sublayer : m_sublayers)
+        sublayer->stopAnimationsInSubtree();
+}
+
+void Layer::addAnimation(std::shared_ptr<BasicAnimation> animation, std::string key)
+{
+    if (!animation)
+        return;
+    removeAnimationForKey(key);
+    m_animations.push_back({ std::move(key), std::move(animation), false });
+    Animator::shared().track(shared_from_this());
+    setNeedsRedisplay();
+}
+
+void Layer::removeAnimationForKey(const std::string& key)
+{
+    const auto it = std::find_if(m_animations.begin(), m_animations.end(), [&](const auto& r) { return r.key == key; });
+    if (it == m_animations.end())
+        return;
+    if (!it->ended)
+        Animator::shared().stopped(it->animation, false);
+    m_animations.erase(it);
+    setNeedsRedisplay();
+}
+
+std::shared_ptr<BasicAnimation> Layer::animationForKey(const std::string& key) const
+{
+    for (const auto& running : m_animations) {
+        if (running.key == key)
+            return running.animation;
+    }
+    return nullptr;
+}
+
+std::optional<AnimatedValue> Layer::animatedValue(const std::string& keyPath, double now) const
+{
+    std::optional<AnimatedValue> value;
+    for (const auto& running : m_animations) {
+        if (running.animation->keyPath() != keyPath)
+            continue;
+        if (auto shown = running.animation->valueAt(now))
+            value = std::move(shown);
+    }
+    return value;
+}
+
+gfx::AffineTransform Layer::presentationTransform(double now) const
+{
+    const auto value = animatedValue("transform", now);
+    if (value && std::holds_alternative<gfx::AffineTransform>(*value))
+        return std::get<gfx::AffineTransform>(*value);
+    return m_transform;
+}
+
+double Layer::presentationOpacity(double now) const
+{
+    const auto value = animatedValue("opacity", now);
+    if (value && std::holds_alternative<double>(*value))
+        return std::get<double>(*value);
+    return m_opacity;
+}
+
+void Layer::setNeedsDisplay()
+{
+    if (!drawsContent())
+        return;
+    m_needsDisplay = true;
+    setNeedsRedisplay();
+}
+
+std::shared_ptr<gfx::Bitmap> Layer::drawContents() const
+{
+    const gfx::Rect area = contentsRect();
+    const int width = static_cast<int>(std::ceil(area.width() * m_contentsScale));
+    const int height = static_cast<int>(std::ceil(area.height() * m_contentsScale));
+    auto bitmap = gfx::Bitmap::create(width, height);
+    if (!bitmap)
+        return nullptr;
+    cairo_t* context = cairo_create(bitmap->surface());
+    cairo_scale(context, width / area.width(), height / area.height());
+    cairo_translate(context, -area.minX(), -area.minY());
+    drawInContext(context);
+    cairo_destroy(context);
+    cairo_surface_flush(bitmap->surface());
+    return bitmap;
+}
+
+void Layer::displayIfNeeded(bool wait)
+{
+    auto& pending = *m_pending;
+    if (m_drawsAsynchronously) {
+        std::unique_lock lock(pending.mutex);
+        if (pending.ready) {
+            pending.ready = false;
+            m_contents = std::move(pending.result);
+            setNeedsRedisplay();
+        }
+        if (m_needsDisplay) {
+            m_needsDisplay = false;
+            if (pending.inFlight) {
+                pending.redrawWanted = true;
+            } else {
+                pending.inFlight = true;
+                lock.unlock();
+                // The layer's drawing state (its paths and colour) does not change once it is
+                // handed over, so the worker may read it; the layer lives until the job ends.
+                drawingQueue()->async([self = shared_from_this()] {
+                    auto bitmap = self->drawContents();
+                    std::lock_guard done(self->m_pending->mutex);
+                    self->m_pending->result = std::move(bitmap);
+                    self->m_pending->ready = true;
+                    self->m_pending->inFlight = false;
+                });
+                lock.lock();
+            }
+        }
+        if (!wait)
+            return;
+        lock.unlock();
+        finishAsynchronousDrawing();
+        lock.lock();
+        if (pending.ready) {
+            pending.ready = false;
+            m_contents = std::move(pending.result);
+            setNeedsRedisplay();
+        }
+        return;
+    }
+    if (!m_needsDisplay)
+        return;
+    m_needsDisplay = false;
+    m_contents = drawContents();
+    setNeedsRedisplay();
+}
+
+void Layer::finishAsynchronousDrawing()
+{
+    drawingQueue()->sync([] { });
 }
 
 void Layer::setNeedsRedisplay()
@@ -81,10 +265,82 @@ void Layer::setNeedsRedisplay()
     }
 }
 
-void Layer::renderInContext(cairo_t* context) const
+void Layer::renderInContext(cairo_t* context)
 {
     CairoTarget target(context);
     Compositor::draw(target, *this, gfx::AffineTransform());
+}
+
+Animator& Animator::shared()
+{
+    static Animator animator;
+    return animator;
+}
+
+void Animator::track(const std::shared_ptr<Layer>& layer)
+{
+    const auto known = std::find_if(m_layers.begin(), m_layers.end(),
+        [&](const auto& weak) { return weak.lock() == layer; });
+    if (known == m_layers.end())
+        m_layers.push_back(layer);
+}
+
+void Animator::stopped(std::shared_ptr<BasicAnimation> animation, bool finished)
+{
+    m_stops.emplace_back(std::move(animation), finished);
+}
+
+void Animator::tick(double now)
+{
+    setCurrentMediaTime(now);
+    std::erase_if(m_layers, [](const auto& weak) { return weak.expired(); });
+    const auto layers = m_layers;
+    for (const auto& weak : layers) {
+        const auto layer = weak.lock();
+        if (!layer)
+            continue;
+        bool changed = false;
+        for (auto& running : layer->m_animations) {
+            auto& animation = *running.animation;
+            if (!animation.beginTime()) {
+                animation.setBeginTime(now);
+                changed = true;
+            }
+            if (!running.ended && now >= *animation.beginTime() + animation.duration()) {
+                running.ended = true;
+                m_stops.emplace_back(running.animation, true);
+            }
+            changed = changed || !running.ended;
+        }
+        const auto removed = std::erase_if(layer->m_animations,
+            [](const auto& running) { return running.ended && running.animation->isRemovedOnCompletion(); });
+        if (changed || removed > 0)
+            layer->setNeedsRedisplay();
+    }
+    std::erase_if(m_layers, [](const auto& weak) {
+        const auto layer = weak.lock();
+        return !layer || layer->m_animations.empty();
+    });
+    // Delegates may add and remove layers and animations: call them last, from a copy.
+    const auto stops = std::exchange(m_stops, {});
+    for (const auto& [animation, finished] : stops) {
+        if (const auto delegate = animation->delegate())
+            delegate->animationDidStop(*animation, finished);
+    }
+}
+
+bool Animator::hasRunningAnimations()
+{
+    for (const auto& weak : m_layers) {
+        const auto layer = weak.lock();
+        if (!layer)
+            continue;
+        for (const auto& running : layer->m_animations) {
+            if (!running.ended)
+                return true;
+        }
+    }
+    return !m_stops.empty();
 }
 
 } // namespace kaleon::anim

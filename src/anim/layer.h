@@ -1,5 +1,7 @@
 #pragma once
 
+#include "anim/animation.h"
+#include "gfx/affine_transform.h"
 #include "gfx/bitmap.h"
 #include "gfx/color.h"
 #include "gfx/geometry.h"
@@ -7,19 +9,27 @@
 #include <cairo.h>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kaleon::anim {
 
 // A node of the layer tree. Parents own their sublayers; a sublayer only points back at its
 // parent weakly, so dropping the root frees the whole tree. Coordinates grow right and down.
-// A layer sits at `frame` in its superlayer; it draws its background colour over its bounds,
-// then its contents stretched over its bounds, then its sublayers in order, each on top.
+//
+// A layer sits at `position` (its centre) in its superlayer, moved by `transform` about that
+// centre. It draws its background colour over its bounds, then its contents stretched over its
+// bounds, then its sublayers in order, each on top. A layer that draws itself (`drawInContext`)
+// gets its contents from that, at its contents scale, when marked with `setNeedsDisplay`.
+//
+// Properties hold model values; running animations change only what is shown (presentation).
+// Main thread only, except the drawing of layers marked to draw asynchronously.
 class Layer : public std::enable_shared_from_this<Layer> {
 public:
     static std::shared_ptr<Layer> create() { return std::shared_ptr<Layer>(new Layer()); }
-    virtual ~Layer() = default;
+    virtual ~Layer();
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
 
@@ -29,41 +39,121 @@ public:
     void setBounds(const gfx::Rect& bounds);
     gfx::Point position() const { return m_position; }
     void setPosition(gfx::Point position);
+    const gfx::AffineTransform& transform() const { return m_transform; }
+    void setTransform(const gfx::AffineTransform& transform);
+    double opacity() const { return m_opacity; }
+    void setOpacity(double opacity);
 
     std::optional<gfx::Color> backgroundColor() const { return m_backgroundColor; }
     void setBackgroundColor(std::optional<gfx::Color> color);
 
-    std::shared_ptr<const gfx::Bitmap> contents() const { return m_contents; }
+    std::shared_ptr<const gfx::Bitmap> contents() const;
     void setContents(std::shared_ptr<const gfx::Bitmap> contents);
-
     double contentsScale() const { return m_contentsScale; }
     void setContentsScale(double scale);
 
     void addSublayer(std::shared_ptr<Layer> sublayer);
+    // Leaving the tree stops this layer's (and its sublayers') animations: their delegates
+    // hear `finished` false.
     void removeFromSuperlayer();
     const std::vector<std::shared_ptr<Layer>>& sublayers() const { return m_sublayers; }
     std::shared_ptr<Layer> superlayer() const { return m_superlayer.lock(); }
 
+    void addAnimation(std::shared_ptr<BasicAnimation> animation, std::string key);
+    void removeAnimationForKey(const std::string& key);
+    std::shared_ptr<BasicAnimation> animationForKey(const std::string& key) const;
+    bool hasAnimations() const { return !m_animations.empty(); }
+
+    // What the screen shows at `now`: the model values as running animations change them.
+    gfx::AffineTransform presentationTransform(double now) const;
+    double presentationOpacity(double now) const;
+
+    // Self-drawing layers.
+    void setNeedsDisplay();
+    bool needsDisplay() const { return m_needsDisplay; }
+    bool drawsAsynchronously() const { return m_drawsAsynchronously; }
+    void setDrawsAsynchronously(bool asynchronously) { m_drawsAsynchronously = asynchronously; }
+    // Brings the contents up to date: draws now, or (for asynchronous layers, unless `wait`)
+    // starts drawing on a worker thread and picks the result up on a later call.
+    void displayIfNeeded(bool wait = false);
+    // Waits for every asynchronous drawing started so far.
+    static void finishAsynchronousDrawing();
+
     // Grows whenever this layer or anything below it changed in a way that shows.
     std::uint64_t revision() const { return m_revision; }
 
-    // Draws the layer and its sublayers from their own properties into a Cairo context whose
-    // user space is this layer's coordinate space.
-    void renderInContext(cairo_t* context) const;
+    // Draws the layer and its sublayers from their own (model) properties into a Cairo context
+    // whose user space is this layer's coordinate space, as the screen would show them.
+    void renderInContext(cairo_t* context);
+
+    // The rectangle (in this layer's space) that its drawn contents cover: the bounds, unless a
+    // subclass draws elsewhere.
+    virtual gfx::Rect contentsRect() const { return m_bounds; }
 
 protected:
     Layer() = default;
     void setNeedsRedisplay();
 
+    // Layers that draw themselves override both: `drawsContent` true, and `drawInContext`
+    // drawing into a context whose user space is this layer's, covering `contentsRect`.
+    virtual bool drawsContent() const { return false; }
+    virtual void drawInContext(cairo_t*) const { }
+
 private:
+    friend class Animator;
+    struct Running {
+        std::string key;
+        std::shared_ptr<BasicAnimation> animation;
+        bool ended = false;
+    };
+
+    std::shared_ptr<gfx::Bitmap> drawContents() const;
+    void stopAnimationsInSubtree();
+    std::optional<AnimatedValue> animatedValue(const std::string& keyPath, double now) const;
+
     std::weak_ptr<Layer> m_superlayer;
     std::vector<std::shared_ptr<Layer>> m_sublayers;
     gfx::Rect m_bounds;
     gfx::Point m_position;
+    gfx::AffineTransform m_transform;
+    double m_opacity = 1.0;
     std::optional<gfx::Color> m_backgroundColor;
     std::shared_ptr<const gfx::Bitmap> m_contents;
     double m_contentsScale = 1.0;
+    std::vector<Running> m_animations;
+    bool m_needsDisplay = false;
+    bool m_drawsAsynchronously = false;
     std::uint64_t m_revision = 0;
+
+    // Where an asynchronous drawing leaves its result for the main thread.
+    struct PendingDrawing {
+        std::mutex mutex;
+        bool inFlight = false;
+        bool redrawWanted = false;
+        std::shared_ptr<const gfx::Bitmap> result;
+        bool ready = false;
+    };
+    std::shared_ptr<PendingDrawing> m_pending = std::make_shared<PendingDrawing>();
+};
+
+// Runs animations: starts them at the next tick, ends them, and tells their delegates.
+class Animator {
+public:
+    static Animator& shared();
+
+    // Advances every animation to `now` (also the current media time) and calls the delegates
+    // of those that ended or were stopped since the last tick.
+    void tick(double now);
+    // Whether any animation has yet to reach its end (so frames must keep coming).
+    bool hasRunningAnimations();
+
+private:
+    friend class Layer;
+    void track(const std::shared_ptr<Layer>& layer);
+    void stopped(std::shared_ptr<BasicAnimation> animation, bool finished);
+
+    std::vector<std::weak_ptr<Layer>> m_layers;
+    std::vector<std::pair<std::shared_ptr<BasicAnimation>, bool>> m_stops;
 };
 
 } // namespace kaleon::anim

@@ -3,6 +3,7 @@
 #include "container/bytes.h"
 #include "container/key_derivation.h"
 
+#include <algorithm>
 #include <openssl/crypto.h>
 
 namespace kaleon::container {
@@ -76,11 +77,28 @@ void TGDecryptor::addData(ByteView data)
 {
     if (isFinished())
         return;
-    m_inData.insert(m_inData.end(), data.begin(), data.end());
-    if (!m_engine)
+    if (!m_engine) {
+        m_inData.insert(m_inData.end(), data.begin(), data.end());
         consumeHeaderFromData(m_inData);
-    if (m_engine && m_inData.size() > m_HMACLength)
-        decryptData(_TGConsumeToIndex(m_inData, m_inData.size() - m_HMACLength));
+        data = {};
+    }
+    if (!m_engine || m_inData.size() + data.size() <= m_HMACLength) {
+        m_inData.insert(m_inData.end(), data.begin(), data.end());
+        return;
+    }
+    // Everything but the last HMACLength bytes (the held-back tail, then the new data) goes to
+    // decryption in one copy; those last bytes become the new tail.
+    const size_t total = m_inData.size() + data.size();
+    const size_t chunkLength = total - m_HMACLength;
+    Bytes chunk;
+    chunk.reserve(chunkLength);
+    const size_t fromTail = std::min(chunkLength, m_inData.size());
+    chunk.insert(chunk.end(), m_inData.begin(), m_inData.begin() + static_cast<std::ptrdiff_t>(fromTail));
+    chunk.insert(chunk.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(chunkLength - fromTail));
+    Bytes tail(m_inData.begin() + static_cast<std::ptrdiff_t>(fromTail), m_inData.end());
+    tail.insert(tail.end(), data.begin() + static_cast<std::ptrdiff_t>(chunkLength - fromTail), data.end());
+    m_inData = std::move(tail);
+    decryptData(std::move(chunk));
 }
 
 bool TGDecryptor::updateOptionsForPreamble(std::uint8_t version, std::uint8_t options)

@@ -33,9 +33,19 @@ public:
 
     Result<void> writePNG(const std::filesystem::path& path) const;
 
+    // Grows each time the pixels are changed after being handed out (`markModified`), so that
+    // whoever copied them (a texture) knows to copy them again.
+    std::uint64_t generation() const { return m_generation; }
+    void markModified()
+    {
+        cairo_surface_mark_dirty(m_surface);
+        ++m_generation;
+    }
+
 private:
     explicit Bitmap(cairo_surface_t* surface) : m_surface(surface) { }
     cairo_surface_t* m_surface;
+    std::uint64_t m_generation = 0;
 };
 
 } // namespace kaleon::gfx

@@ -2,9 +2,11 @@
 
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
+#include "anim/layer.h"
 #include "host/frame_clock.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 
 namespace kaleon::host {
@@ -29,6 +31,8 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
 {
     if (!(options.size.width >= 1 && options.size.height >= 1 && options.scale > 0 && std::isfinite(options.scale)))
         return renderError("the render size and scale must be positive");
+    if (options.fps && !(*options.fps > 0 && *options.fps <= 1000))
+        return renderError("the frame rate must be above 0 and at most 1000");
     const double pixelWidth = std::floor(options.size.width * options.scale);
     const double pixelHeight = std::floor(options.size.height * options.scale);
     if (pixelWidth < 1 || pixelHeight < 1 || pixelWidth > 32767 || pixelHeight > 32767)
@@ -54,18 +58,49 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
 
     anim::Compositor compositor(*target);
     std::vector<std::filesystem::path> written;
-    double now = 0;
-    FrameClock clock(now);
-    for (int index = 1; index <= options.frames; ++index) {
-        now = clock.nextDue();
-        view->animateOneFrame();
-        clock.frameDone(now, view->animationTimeInterval());
-        if (const auto root = view->layer())
-            compositor.drawFrame(*root, options.scale);
-        auto path = framePath(options.directory, index);
+    const auto writePicture = [&](double now) -> Result<void> {
+        anim::Animator::shared().tick(now);
+        const auto root = view->layer();
+        if (!root)
+            return {};
+        // A render waits for layers that draw themselves on a worker thread.
+        anim::Layer::finishAsynchronousDrawing();
+        compositor.drawFrame(*root, options.scale, now);
+        auto path = framePath(options.directory, static_cast<int>(written.size()) + 1);
         if (auto result = target->bitmap()->writePNG(path); !result)
             return result.error();
         written.push_back(std::move(path));
+        return {};
+    };
+
+    double now = 0;
+    anim::Animator::shared().tick(now);
+    FrameClock clock(options.firstFrameDelay);
+    if (options.fps) {
+        // Pictures of the logo's fade, before the first frame call.
+        for (; now + 1e-9 < clock.nextDue(); now += 1.0 / *options.fps) {
+            if (auto result = writePicture(now); !result)
+                return result.error();
+        }
+    }
+    for (int index = 1; index <= options.frames; ++index) {
+        now = clock.nextDue();
+        anim::Animator::shared().tick(now);
+        view->animateOneFrame();
+        // New animations begin at this display update.
+        anim::Animator::shared().tick(now);
+        clock.frameDone(now, view->animationTimeInterval());
+        const double next = clock.nextDue();
+        if (options.fps) {
+            for (; now + 1e-9 < next; now += 1.0 / *options.fps) {
+                if (auto result = writePicture(now); !result)
+                    return result.error();
+            }
+        } else {
+            // Just before the next frame call: the shape has come to rest and been painted in.
+            if (auto result = writePicture(next - std::min(1e-3, (next - now) / 2)); !result)
+                return result.error();
+        }
         if (options.progress)
             options.progress(index, options.frames);
     }

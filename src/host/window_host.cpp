@@ -1,6 +1,7 @@
 #include "host/window_host.h"
 
 #include "anim/compositor.h"
+#include "anim/layer.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
 #include "host/sdl_target.h"
@@ -18,6 +19,8 @@ namespace {
 
 // How long the loop may sleep before it looks at the settings file again.
 constexpr double kWatchPeriod = 0.05;
+// Between two pictures of a moving shape (when the display does not pace us itself).
+constexpr double kMovingFramePeriod = 1.0 / 60;
 // In full screen, mouse movement within this time of the start, or smaller than this, is noise.
 constexpr double kFullscreenGracePeriod = 1.0;
 constexpr int kFullscreenMotionThreshold = 10;
@@ -66,7 +69,7 @@ double backingScale(SDL_Window* window, SDL_Renderer* renderer)
 
 SDL_Renderer* makeRenderer(SDL_Window* window)
 {
-    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED))
+    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC))
         return renderer;
     // No GPU: draw with the plain software framebuffer, not a software-emulated GL.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -166,18 +169,26 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
             SDL_ShowCursor(SDL_DISABLE);
 
         const double start = secondsNow();
+        const auto elapsed = [start] { return secondsNow() - start; };
         for (auto& output : outputs)
-            output->clock = FrameClock(start);
+            output->clock = FrameClock(options.firstFrameDelay);
+        auto& animator = anim::Animator::shared();
         bool running = !outputs.empty();
         while (running) {
+            animator.tick(elapsed());
             for (auto& output : outputs) {
-                if (output->clock.isDue(secondsNow())) {
+                if (output->clock.isDue(elapsed())) {
                     output->view->animateOneFrame();
-                    output->clock.frameDone(secondsNow(), output->view->animationTimeInterval());
+                    // New animations begin at this display update.
+                    animator.tick(elapsed());
+                    output->clock.frameDone(elapsed(), output->view->animationTimeInterval());
                 }
+            }
+            const bool moving = animator.hasRunningAnimations();
+            for (auto& output : outputs) {
                 const auto root = output->view->layer();
-                if (root && (output->needsDraw || root->revision() != output->drawnRevision)) {
-                    output->compositor->drawFrame(*root, output->hostWindow->backingScaleFactor());
+                if (root && (moving || output->needsDraw || root->revision() != output->drawnRevision)) {
+                    output->compositor->drawFrame(*root, output->hostWindow->backingScaleFactor(), elapsed());
                     output->drawnRevision = root->revision();
                     output->needsDraw = false;
                 }
@@ -185,9 +196,11 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
             if (watcher)
                 watcher->poll();
 
-            double wait = kWatchPeriod;
+            // While something moves, come back for the next display frame; otherwise sleep until
+            // the next frame call or the next look at the settings.
+            double wait = moving ? kMovingFramePeriod : kWatchPeriod;
             for (const auto& output : outputs)
-                wait = std::min(wait, output->clock.nextDue() - secondsNow());
+                wait = std::min(wait, output->clock.nextDue() - elapsed());
             SDL_Event event;
             if (!SDL_WaitEventTimeout(&event, std::max(1, static_cast<int>(std::ceil(wait * 1000)))))
                 continue;

@@ -49,20 +49,20 @@ TEST(Compositor, UploadsContentsOnceAndReleasesThemWhenGone)
     root->addSublayer(layer);
     {
         anim::Compositor compositor(target);
-        compositor.drawFrame(*root, 2.0);
-        compositor.drawFrame(*root, 2.0);
+        compositor.drawFrame(*root, 2.0, 0.0);
+        compositor.drawFrame(*root, 2.0, 0.0);
         EXPECT_EQ(target.uploads, 1);
         EXPECT_EQ(target.images, 2);
         EXPECT_EQ(target.presents, 2);
         EXPECT_EQ(target.live.size(), 1u);
 
         layer->setContents(gfx::Bitmap::create(4, 4));
-        compositor.drawFrame(*root, 2.0);
+        compositor.drawFrame(*root, 2.0, 0.0);
         EXPECT_EQ(target.uploads, 2);
         EXPECT_EQ(target.live.size(), 1u);
 
         layer->removeFromSuperlayer();
-        compositor.drawFrame(*root, 2.0);
+        compositor.drawFrame(*root, 2.0, 0.0);
         EXPECT_TRUE(target.live.empty());
     }
     EXPECT_TRUE(target.live.empty());
@@ -78,7 +78,7 @@ TEST(Compositor, ScalesPointsToPixels)
     layer->setBackgroundColor(gfx::Color::white());
     root->addSublayer(layer);
     anim::Compositor compositor(target);
-    compositor.drawFrame(*root, 2.0);
+    compositor.drawFrame(*root, 2.0, 0.0);
     // The clear, then the sublayer's background (the root has none).
     ASSERT_EQ(target.filled.size(), 2u);
     EXPECT_EQ(target.filled[1], gfx::Rect(10, 20, 40, 10));
