@@ -8,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: run test bench fuzz fuzz-smoke tsan deps release debug clean
+.PHONY: run test bench fuzz fuzz-smoke tsan artwork deps release debug clean
 
 deps:
 	@scripts/install-deps
@@ -68,6 +68,10 @@ fuzz-smoke: fuzz
 	    status=$${PIPESTATUS[0]}; rm -rf $$scratch; \
 	    [ $$status -eq 0 ] || { echo "fuzzer $$f failed"; exit 1; }; \
 	done
+
+# Makes the shapes, the logo and the README's contact sheet again (the same bytes every time).
+artwork: release
+	@$(BUILD_RELEASE)/tools/kaleon_make_artwork resources --contact-sheet docs/contact-sheet.png
 
 clean:
 	rm -rf build

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "gfx/bitmap.h"
 #include "gfx/cairo_path.h"
+#include "supply/shape_file.h"
 #include "svg/document.h"
 #include "svg/element_reader.h"
 #include "svg/svg_writer.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -21,8 +23,8 @@ using namespace kaleon;
 
 namespace {
 
-constexpr const char* kDescription = R"(Checks, prints and renders Kaleon shape artwork the way the saver reads it.
-FILE is a plain SVG file.)";
+constexpr const char* kDescription = R"(Checks, prints, renders and packs Kaleon shape artwork the way the saver reads it.
+FILE is a plain SVG file or a packed ".tgshape" shape file.)";
 
 constexpr const char* kExamples = R"(
 Examples:
@@ -30,6 +32,8 @@ Examples:
   kaleon-shape paths rosette.svg > as-read.svg
   kaleon-shape render rosette.svg --out rosette.png --size 800x600 --fit --color 1d3557
   kaleon-shape render star.svg --out star.png --size 200x200 --scale 2 --translate=-50,-50
+  kaleon-shape pack rosette.svg star.svg --out ~/.local/share/kaleon
+  kaleon-shape unpack /usr/share/kaleon/lotus.tgshape --out /tmp
 
 Exit status: 0 on success, 1 when the file cannot be read (or, for check, holds no path),
 2 for a mistake on the command line.
@@ -42,6 +46,12 @@ struct ShapeFile {
 
 ShapeFile readShapeFile(const std::string& path)
 {
+    if (std::filesystem::path(path).extension() == ".tgshape") {
+        auto text = supply::readTGShape(path);
+        if (!text)
+            return { {}, path + " " + text.error().message };
+        return { std::move(*text), {} };
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return { {}, "cannot open " + path + ": " + std::strerror(errno) };
@@ -203,6 +213,49 @@ int runRender(const RenderRequest& request)
     return 0;
 }
 
+int runPack(const std::vector<std::string>& files, const std::string& folder, bool pack)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return fail("cannot create " + folder + ": " + error.message(), 1);
+    int status = 0;
+    for (const auto& file : files) {
+        const auto shape = readShapeFile(file);
+        if (!shape.error.empty()) {
+            status = fail(shape.error, 1);
+            continue;
+        }
+        const std::string stem = std::filesystem::path(file).stem().string();
+        const auto out = std::filesystem::path(folder) / (stem + (pack ? ".tgshape" : ".svg"));
+        std::string bytes = shape.text;
+        if (pack) {
+            {
+                ScopedLogCapture quiet;
+                if (svg::CGPathsFromSVGString(shape.text, nullptr).empty())
+                    std::cerr << "kaleon-shape: warning: " << file << " holds no path the saver can draw\n";
+            }
+            if (stem.find("logo") != std::string::npos)
+                std::cerr << "kaleon-shape: warning: the saver passes over shape files whose name contains \"logo\"\n";
+            const auto packed = supply::packTGShape(shape.text);
+            if (!packed) {
+                status = fail("cannot pack " + file + ": " + packed.error().message, 1);
+                continue;
+            }
+            bytes.assign(packed->begin(), packed->end());
+        }
+        std::ofstream output(out, std::ios::binary | std::ios::trunc);
+        output << bytes;
+        output.close();
+        if (!output) {
+            status = fail("cannot write " + out.string(), 1);
+            continue;
+        }
+        std::cout << out.string() << "\n";
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -241,6 +294,17 @@ int main(int argc, char** argv)
     render->add_option("--background", backgroundText, "Background colour (default transparent)")->option_text("RRGGBB");
     render->add_flag("--separate", request.separate, "Fill each path on its own, so overlaps never leave holes");
 
+    std::vector<std::string> packFiles;
+    std::string packFolder;
+    auto* pack = app.add_subcommand("pack", "Pack SVG files as shape files DIR/NAME.tgshape, encrypted as the saver reads them");
+    pack->add_option("FILES", packFiles, "SVG files")->required();
+    pack->add_option("--out", packFolder, "Folder for the shape files")->required()->option_text("DIR");
+    std::vector<std::string> unpackFiles;
+    std::string unpackFolder;
+    auto* unpack = app.add_subcommand("unpack", "Unpack shape files to their SVG text, DIR/NAME.svg");
+    unpack->add_option("FILES", unpackFiles, "Shape files")->required();
+    unpack->add_option("--out", unpackFolder, "Folder for the SVG files")->required()->option_text("DIR");
+
     // "--translate -5,3" must reach the option as its value, not as an unknown flag.
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
@@ -261,6 +325,10 @@ int main(int argc, char** argv)
         return runCheck(checkFile);
     if (paths->parsed())
         return runPaths(pathsFile);
+    if (pack->parsed())
+        return runPack(packFiles, packFolder, true);
+    if (unpack->parsed())
+        return runPack(unpackFiles, unpackFolder, false);
 
     const auto size = parseSize(sizeText);
     if (!size)

@@ -25,7 +25,8 @@ fills it with a colour of the current palette and paints it into the picture, so
 the shapes pile up. Colours and shapes do not repeat until all have been used.
 
 Without options kaleon opens a window. With --render it runs without a display,
-on a simulated clock, and writes one PNG file per interval.
+on a simulated clock, and writes one PNG file per interval (with --fps, also the
+pictures of each slide).
 
 Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist (set them
 with kaleon-config); --speed, --palette and --direction override them for this
@@ -37,7 +38,9 @@ Examples:
   kaleon --fullscreen                      full screen on every monitor
   kaleon --palette Ocean --speed 200       another palette, a shape every 2 s
   kaleon --render out --frames 10 --size 1920x1080 --scale 2
-                                           ten 3840x2160 frames into out/)";
+                                           ten 3840x2160 pictures into out/
+  kaleon --render slide --frames 2 --fps 10 --logo
+                                           the logo, then two shapes sliding in)";
 
 // "WxH" with positive whole or decimal numbers.
 std::optional<gfx::Size> parseSize(const std::string& text)
@@ -84,6 +87,8 @@ int main(int argc, char** argv)
     std::optional<int> direction;
     std::optional<std::uint64_t> seed;
     bool listPalettes = false;
+    std::optional<double> fps;
+    bool logo = false;
 
     app.add_flag("--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
     app.add_option("--render", renderDirectory, "Render headless into DIR as frame-0001.png, ... (no display needed)")
@@ -92,6 +97,10 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 1000000))
         ->option_text("N");
     app.add_option("--size", sizeText, "Window or render size in points (default 1280x720)")->option_text("WxH");
+    app.add_option("--fps", fps, "With --render: also write the frames of each slide, F per second")
+        ->check(CLI::Range(0.1, 240.0))
+        ->option_text("F");
+    app.add_flag("--logo", logo, "Fade the Kaleon logo out before the first shape");
     app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
         ->check(CLI::Range(0.1, 8.0))
         ->option_text("S");
@@ -139,8 +148,11 @@ int main(int argc, char** argv)
     if (seed)
         seedRandom(*seed);
 
-    const host::ViewFactory makeView = [](gfx::Rect frame, bool isPreview) {
-        return saver::KaleonScreensaverView::make(frame, isPreview);
+    const host::ViewFactory makeView = [logo](gfx::Rect frame, bool isPreview) {
+        auto view = saver::KaleonScreensaverView::make(frame, isPreview);
+        if (view && logo)
+            view->setupLogo();
+        return view;
     };
 
     if (!renderDirectory.empty()) {
@@ -149,6 +161,7 @@ int main(int argc, char** argv)
         options.frames = frames;
         options.size = *size;
         options.scale = scale;
+        options.fps = fps;
         if (::isatty(STDERR_FILENO))
             options.progress = printProgress;
         const auto written = host::renderOffscreen(options, makeView);
@@ -156,7 +169,7 @@ int main(int argc, char** argv)
             std::cerr << "kaleon: " << written.error().message << "\n";
             return 1;
         }
-        std::cout << "Wrote " << written->size() << " frames of " << static_cast<int>(size->width * scale) << "x"
+        std::cout << "Wrote " << written->size() << " pictures of " << static_cast<int>(size->width * scale) << "x"
                   << static_cast<int>(size->height * scale) << " pixels to " << renderDirectory << "/\n";
         return 0;
     }

@@ -54,6 +54,19 @@ void CairoTarget::drawImage(ImageHandle image, const gfx::Rect& destination, con
     const gfx::Bitmap& bitmap = *it->second;
     cairo_save(m_context);
     applyTransform(transform);
+    if (bitmap.surface() == cairo_get_target(m_context) && opacity >= 1.0) {
+        // A picture drawn onto itself, pixel for pixel, is already there.
+        double x0 = destination.minX();
+        double y0 = destination.minY();
+        double x1 = destination.maxX();
+        double y1 = destination.maxY();
+        cairo_user_to_device(m_context, &x0, &y0);
+        cairo_user_to_device(m_context, &x1, &y1);
+        if (x0 == 0 && y0 == 0 && x1 == bitmap.width() && y1 == bitmap.height()) {
+            cairo_restore(m_context);
+            return;
+        }
+    }
     cairo_rectangle(m_context, destination.minX(), destination.minY(), destination.width(), destination.height());
     cairo_clip(m_context);
     cairo_translate(m_context, destination.minX(), destination.minY());

@@ -54,13 +54,16 @@ void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, d
     if (opacity <= 0)
         return;
     const gfx::Rect bounds = layer.bounds();
-    if (const auto color = layer.backgroundColor(); color && color->alpha > 0) {
+    layer.displayIfNeeded(m_waitForDrawing);
+    const auto contents = layer.contents();
+    // Opaque contents over the whole layer hide its background colour.
+    const bool hidden = contents && contents->isOpaque() && layer.contentsRect() == bounds;
+    if (const auto color = layer.backgroundColor(); color && color->alpha > 0 && !hidden) {
         gfx::Color shown = *color;
         shown.alpha *= opacity;
         m_target.fillRect(bounds, shown, toTarget);
     }
-    layer.displayIfNeeded(m_waitForDrawing);
-    if (const auto contents = layer.contents())
+    if (contents)
         m_target.drawImage(imageFor(contents), layer.contentsRect(), snapped(toTarget), opacity);
 
     for (const auto& sublayer : layer.sublayers()) {

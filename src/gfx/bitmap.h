@@ -36,6 +36,9 @@ public:
     // Grows each time the pixels are changed after being handed out (`markModified`), so that
     // whoever copied them (a texture) knows to copy them again.
     std::uint64_t generation() const { return m_generation; }
+    // Whether every pixel is opaque (so nothing under it shows through).
+    bool isOpaque() const { return m_opaque; }
+    void setOpaque(bool opaque) { m_opaque = opaque; }
     void markModified()
     {
         cairo_surface_mark_dirty(m_surface);
@@ -46,6 +49,7 @@ private:
     explicit Bitmap(cairo_surface_t* surface) : m_surface(surface) { }
     cairo_surface_t* m_surface;
     std::uint64_t m_generation = 0;
+    bool m_opaque = false;
 };
 
 } // namespace kaleon::gfx

@@ -75,7 +75,7 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
 
     double now = 0;
     anim::Animator::shared().tick(now);
-    FrameClock clock(options.firstFrameDelay);
+    FrameClock clock(view->firstFrameDelay());
     if (options.fps) {
         // Pictures of the logo's fade, before the first frame call.
         for (; now + 1e-9 < clock.nextDue(); now += 1.0 / *options.fps) {

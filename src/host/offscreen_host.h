@@ -19,8 +19,6 @@ struct RenderOptions {
     // Pictures per second of simulated time, moving shapes included; without it one picture per
     // interval, taken just before the next frame call (after the shape came to rest).
     std::optional<double> fps;
-    // Seconds of simulated time before the first frame call (the logo's fade).
-    double firstFrameDelay = 0;
     // Called after each written frame with (frames written, frames in all).
     std::function<void(int, int)> progress;
 };

@@ -49,6 +49,8 @@ public:
     int layerContentsRedrawPolicy() const { return m_layerContentsRedrawPolicy; }
 
     virtual bool hasConfigureSheet() const { return false; }
+    // Seconds the host waits after starting the view before its first frame call.
+    virtual double firstFrameDelay() const { return 0; }
 
 protected:
     ScreenSaverView(gfx::Rect frame, bool isPreview);

@@ -171,7 +171,7 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         const double start = secondsNow();
         const auto elapsed = [start] { return secondsNow() - start; };
         for (auto& output : outputs)
-            output->clock = FrameClock(options.firstFrameDelay);
+            output->clock = FrameClock(output->view->firstFrameDelay());
         auto& animator = anim::Animator::shared();
         bool running = !outputs.empty();
         while (running) {

@@ -13,7 +13,6 @@ struct WindowOptions {
     bool fullscreen = false;     // one borderless full-screen window and view per monitor
     gfx::Size windowSize { 1280, 720 };
     std::string title = "Kaleon";
-    double firstFrameDelay = 0; // seconds before the first frame call (the logo's fade)
 };
 
 // Shows views in SDL windows until the user quits (Escape or Q, closing a window; in full

@@ -1,9 +1,11 @@
 #include "saver/kaleon_screensaver_view.h"
 
+#include "core/log.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/svg_manager.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kaleon::saver {
@@ -14,6 +16,10 @@ namespace {
 constexpr double kFallbackInterval = 4.0;
 // NSViewLayerContentsRedrawNever: the view system never redraws the root layer's contents.
 constexpr int kLayerContentsRedrawNever = 0;
+// Shares of the interval that a shape's slide and the logo's fade take.
+constexpr double kSlideShare = 0.7;
+constexpr double kLogoFadeShare = 0.5;
+constexpr std::string_view kFailedToCreateContext = "Failed to create context.";
 
 std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
 {
@@ -81,9 +87,159 @@ std::int64_t KaleonScreensaverView::directionType() const
     return moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey);
 }
 
+PictureGeometry pictureGeometry(double width, double height, double scale)
+{
+    const auto wholePoints = [](double value) {
+        return std::isfinite(value) ? static_cast<double>(static_cast<std::int32_t>(std::clamp(value, -2e9, 2e9))) : 0.0;
+    };
+    const auto wholePixels = [](double value) {
+        return std::isfinite(value) && value > 0 ? static_cast<std::int64_t>(std::min(value, 2e9)) : std::int64_t { 0 };
+    };
+    const double wi = wholePoints(width);
+    const double hi = wholePoints(height);
+    return { wholePixels(scale * wi), wholePixels(scale * hi), wholePixels(scale * wi * 4.0) };
+}
+
+gfx::AffineTransform startOffset(std::int64_t direction, std::uint64_t counter, gfx::Size size, double originY)
+{
+    const auto fromLeft = gfx::AffineTransform::translation(-size.width, 0);
+    const auto fromRight = gfx::AffineTransform::translation(size.width, 0);
+    const auto fromAbove = gfx::AffineTransform::translation(0, -(size.height + originY));
+    const auto fromBelow = gfx::AffineTransform::translation(0, size.height + originY);
+    switch (direction) {
+    case 0: {
+        const gfx::AffineTransform cycle[] = { fromBelow, fromAbove, fromLeft, fromRight };
+        return cycle[counter % 4];
+    }
+    case 1:
+        return counter == 0 ? fromLeft : fromRight;
+    case 2:
+        return fromLeft;
+    case 3:
+        return fromRight;
+    case 4:
+        return fromAbove;
+    case 5:
+        return fromBelow;
+    default:
+        return {};
+    }
+}
+
+std::uint64_t nextPositionIndex(std::int64_t direction, std::uint64_t counter)
+{
+    if (direction == 0)
+        return counter + 1 >= 4 ? 0 : counter + 1;
+    if (direction == 1)
+        return counter + 1 >= 2 ? 0 : counter + 1;
+    return counter;
+}
+
+void KaleonScreensaverView::configureAnimationTransform()
+{
+    const auto window = this->window();
+    const gfx::Rect windowFrame = window ? window->frame() : gfx::Rect();
+    const double screenScale = window ? window->screen().backingScaleFactor : 0.0;
+    m_animatingLayer = supply::TGSVGManager::instance()->randomSVGLayerWithBounds(
+        { 0, 0, windowFrame.width(), windowFrame.height() }, screenScale);
+    const gfx::Rect bounds = m_animatingLayer->bounds();
+    const double originY = m_animatingLayer->frame().origin.y;
+    const std::int64_t direction = directionType();
+    if (direction >= 0 && direction <= 5)
+        m_animatingLayer->setTransform(startOffset(direction, m_viewPositionIndex, bounds.size, originY));
+    m_viewPositionIndex = nextPositionIndex(direction, m_viewPositionIndex);
+}
+
 void KaleonScreensaverView::animateOneFrame()
 {
-    // Shapes arrive with the motion code; until then the view shows its background.
+    configureAnimationTransform();
+    auto slide = anim::BasicAnimation::animationWithKeyPath("transform");
+    slide->setDuration(kSlideShare * animationInterval());
+    slide->setFromValue(m_animatingLayer->transform());
+    slide->setToValue(gfx::AffineTransform());
+    slide->setRemovedOnCompletion(false);
+    slide->setFillModeForwards(true);
+    slide->setTimingFunction(anim::TimingFunction::easeInEaseOut());
+    slide->setDelegate(std::static_pointer_cast<KaleonScreensaverView>(shared_from_this()));
+    m_animatingLayer->addAnimation(std::move(slide), "transform");
+    layer()->addSublayer(m_animatingLayer);
+}
+
+void KaleonScreensaverView::animationDidStop(const anim::BasicAnimation&, bool finished)
+{
+    if (finished)
+        flattenLayerTree();
+}
+
+void KaleonScreensaverView::flattenLayerTree()
+{
+    if (m_logoLayer) {
+        m_logoLayer->removeFromSuperlayer();
+        m_logoLayer = nullptr;
+        m_shouldRun = true;
+        return;
+    }
+    if (m_animatingLayer)
+        m_animatingLayer->setTransform(gfx::AffineTransform());
+    auto picture = renderLayersToCGImage();
+
+    anim::Transaction::begin();
+    anim::Transaction::setDisableActions(true);
+    m_backgroundLayer->setContents(std::move(picture));
+    anim::Transaction::commit();
+
+    const auto sublayers = layer()->sublayers();
+    for (const auto& sublayer : sublayers) {
+        if (sublayer != m_backgroundLayer)
+            sublayer->removeFromSuperlayer();
+    }
+}
+
+std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()
+{
+    const gfx::Rect bounds = layer()->bounds();
+    const PictureGeometry geometry = pictureGeometry(bounds.width(), bounds.height(), m_contentScale);
+    const bool reusable = m_picture && m_picture->width() == geometry.width && m_picture->height() == geometry.height;
+    auto picture = reusable ? m_picture
+                            : gfx::Bitmap::create(static_cast<int>(std::min<std::int64_t>(geometry.width, 32767)),
+                                static_cast<int>(std::min<std::int64_t>(geometry.height, 32767)));
+    if (!picture || geometry.width > 32767 || geometry.height > 32767) {
+        log(kFailedToCreateContext);
+        m_picture = nullptr;
+        return nullptr;
+    }
+    // The bitmap's rows run top first and so does our drawing space: no flip is needed for the
+    // picture to look like the composition. Painting into the picture the background already
+    // shows leaves what it shows and adds what lies above it.
+    cairo_t* context = cairo_create(picture->surface());
+    cairo_scale(context, m_contentScale, m_contentScale);
+    layer()->renderInContext(context);
+    cairo_destroy(context);
+    picture->setOpaque(m_backgroundLayer->backgroundColor() && m_backgroundLayer->backgroundColor()->alpha >= 1.0);
+    picture->markModified();
+    m_picture = picture;
+    return picture;
+}
+
+double KaleonScreensaverView::firstFrameDelay() const
+{
+    return m_logoLayer ? kLogoFadeShare * animationInterval() : 0.0;
+}
+
+void KaleonScreensaverView::setupLogo()
+{
+    m_shouldRun = false;
+    m_logoLayer = supply::TGSVGManager::instance()->logoSVGWithBounds(bounds());
+    auto fade = anim::BasicAnimation::animationWithKeyPath("opacity");
+    fade->setDuration(kLogoFadeShare * animationInterval());
+    fade->setFromValue(1.0);
+    fade->setToValue(0.0);
+    fade->setRemovedOnCompletion(false);
+    fade->setDelegate(std::static_pointer_cast<KaleonScreensaverView>(shared_from_this()));
+    fade->setFillModeForwards(true);
+    fade->setTimingFunction(anim::TimingFunction::easeInEaseOut());
+    m_logoLayer->addAnimation(std::move(fade), "fade");
+    layer()->addSublayer(m_logoLayer);
 }
 
 void KaleonScreensaverView::configurationDidChange(const Notification&)

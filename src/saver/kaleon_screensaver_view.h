@@ -1,7 +1,9 @@
 #pragma once
 
+#include "anim/animation.h"
 #include "anim/layer.h"
 #include "core/notification_center.h"
+#include "gfx/bitmap.h"
 #include "host/screen_saver_view.h"
 
 #include <cstdint>
@@ -12,13 +14,15 @@ namespace kaleon::saver {
 // The saver's view: a root layer holding a background layer (a palette colour, later the
 // picture of every shape drawn so far) and, while a shape moves in, that shape's layer.
 // It reads its settings afresh when it needs them and restarts its picture when they change.
-class KaleonScreensaverView : public host::ScreenSaverView {
+class KaleonScreensaverView : public host::ScreenSaverView, public anim::AnimationDelegate {
 public:
     // Empty only when the view cannot be made.
     static std::shared_ptr<KaleonScreensaverView> make(gfx::Rect frame, bool isPreview);
     ~KaleonScreensaverView() override;
 
     bool isFlipped() const override { return true; }
+    // While the logo fades, the first shape waits for it.
+    double firstFrameDelay() const override;
     void animateOneFrame() override;
 
     void setupDefaults();
@@ -29,6 +33,19 @@ public:
     void configurationDidChange(const Notification& notification);
     // Starts the picture afresh in a new colour; a shape still moving is dropped.
     void reset();
+
+    // Makes the next shape layer, sets its start offset for the direction setting and moves the
+    // position counter on; does not add the layer to the tree.
+    void configureAnimationTransform();
+    // Paints the finished shape (with everything under it) into the background's picture and
+    // removes it; while the logo shows, removes the logo instead.
+    void flattenLayerTree();
+    // The picture of the whole tree at the content scale; empty (and logged) when no bitmap can
+    // be made, as for a zero size or scale.
+    std::shared_ptr<gfx::Bitmap> renderLayersToCGImage();
+    // Fades the white logo out over half an interval, above everything.
+    void setupLogo();
+    void animationDidStop(const anim::BasicAnimation& animation, bool finished) override;
 
     const std::shared_ptr<anim::Layer>& animatingLayer() const { return m_animatingLayer; }
     const std::shared_ptr<anim::Layer>& backgroundLayer() const { return m_backgroundLayer; }
@@ -54,6 +71,29 @@ protected:
     std::weak_ptr<host::Window> m_parentWindow;
     std::shared_ptr<anim::Layer> m_logoLayer;
     bool m_shouldRun = true;
+    // The last picture made, painted into again (in place) while it is the background's.
+    std::shared_ptr<gfx::Bitmap> m_picture;
 };
+
+} // namespace kaleon::saver
+
+namespace kaleon::saver {
+
+// The size of the background picture for a root layer of `width` × `height` points at
+// `scale`: each side truncated to whole points, times the scale, truncated to whole pixels;
+// bytes per row = scale × whole width × 4, truncated.
+struct PictureGeometry {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::int64_t bytesPerRow = 0;
+};
+PictureGeometry pictureGeometry(double width, double height, double scale);
+
+// The start offset of a shape for a direction and position counter: a translation, or none
+// (identity) for directions outside 0 to 5. `size` is the shape layer's size and `originY` the
+// y of its frame.
+gfx::AffineTransform startOffset(std::int64_t direction, std::uint64_t counter, gfx::Size size, double originY);
+// The counter after a shape has started under `direction`.
+std::uint64_t nextPositionIndex(std::int64_t direction, std::uint64_t counter);
 
 } // namespace kaleon::saver

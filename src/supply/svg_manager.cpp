@@ -3,7 +3,13 @@
 #include "core/log.h"
 #include "core/random.h"
 #include "host/screen_saver_defaults.h"
+#include "core/resource_folder.h"
+#include "host/window.h"
 #include "supply/defaults_keys.h"
+#include "supply/shape_file.h"
+#include "supply/utils.h"
+
+#include <cmath>
 
 #include <algorithm>
 #include <span>
@@ -14,6 +20,32 @@ namespace {
 
 constexpr size_t kRecentColorCount = 2;
 constexpr std::string_view kRandomizingLog = "Randomizing palette";
+constexpr std::string_view kShapeSuffix = ".tgshape";
+constexpr std::string_view kLogoMarker = "logo";
+constexpr std::string_view kLogoFile = "logo.svg";
+constexpr double kLogoWidthShare = 0.7;
+
+// A layer frame centred in `bounds`, its origin rounded down to whole points.
+gfx::Rect centredFrame(const gfx::Rect& bounds, gfx::Size size)
+{
+    return { std::floor(bounds.width() * 0.5 - size.width * 0.5), std::floor(bounds.height() * 0.5 - size.height * 0.5),
+        size.width, size.height };
+}
+
+// Scales a document by `factor` and returns its new size; a document that cannot be scaled to
+// a finite size loses its paths instead, so an empty layer (not a non-finite frame) follows.
+gfx::Size scaleDocument(svg::TGSVG& document, double factor)
+{
+    if (std::isfinite(factor) && factor > 0) {
+        document.applyTransform(gfx::AffineTransform::scale(factor, factor));
+        const gfx::Size size = document.totalSize();
+        if (std::isfinite(size.width) && std::isfinite(size.height) && size.width >= 0 && size.height >= 0)
+            return size;
+    }
+    document.setCgPaths({});
+    return {};
+}
+
 constexpr std::string_view kFallbackLog = "The colour palette in use has no colours; using the built-in colours";
 
 std::vector<gfx::Color> without(const std::vector<gfx::Color>& colors, std::span<const gfx::Color> excluded)
@@ -140,6 +172,83 @@ void TGSVGManager::randomizePalette()
     defaults->setValue(TGKaleonColorPaletteDefaultsKey, PlistValue(chosen->filename()));
     if (auto saved = defaults->synchronize(); !saved)
         log("Cannot save the settings: " + saved.error().message);
+}
+
+} // namespace kaleon::supply
+
+namespace kaleon::supply {
+
+const std::vector<std::filesystem::path>& TGSVGManager::allSVGs()
+{
+    if (m_allSVGNames)
+        return *m_allSVGNames;
+    std::vector<std::filesystem::path> names;
+    const auto folder = m_svgPath ? m_svgPath : TGUtils::bundlePath();
+    if (folder) {
+        for (const auto& name : directoryEntryNames(*folder)) {
+            if (name.ends_with(kShapeSuffix) && name.find(kLogoMarker) == std::string::npos)
+                names.push_back(*folder / name);
+        }
+    }
+    m_allSVGNames = std::move(names);
+    return *m_allSVGNames;
+}
+
+std::vector<std::filesystem::path>& TGSVGManager::svgNamesLeft()
+{
+    if (!m_svgNamesLeft || m_svgNamesLeft->empty())
+        m_svgNamesLeft = allSVGs();
+    return *m_svgNamesLeft;
+}
+
+std::shared_ptr<svg::TGSVG> TGSVGManager::randomSVG()
+{
+    auto& pool = svgNamesLeft();
+    if (pool.empty())
+        return nullptr;
+    const auto index = randomUniform(static_cast<std::uint32_t>(pool.size()));
+    const auto path = pool[index];
+    pool.erase(pool.begin() + index);
+    return makeSVGWithTGShapePath(path);
+}
+
+std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerWithBounds(const gfx::Rect& bounds,
+    double scale)
+{
+    const double width = bounds.width();
+    const double height = bounds.height();
+    auto document = randomSVG();
+    gfx::Size size;
+    if (document) {
+        const gfx::Size natural = document->totalSize();
+        const double factor = width > height ? width / natural.width : height / natural.height;
+        size = scaleDocument(*document, factor);
+    }
+    auto layer = layers::TGFlattenedPathLayer::makeWithSVG(document.get());
+    layer->setContentsScale(scale);
+    const gfx::Color color = randomColor();
+    layer->setFrame(centredFrame(bounds, size));
+    layer->setDrawsAsynchronously(true);
+    layer->setFillColors(color);
+    layer->setNeedsDisplay();
+    return layer;
+}
+
+std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerForCurrentDevice()
+{
+    return randomSVGLayerWithBounds(host::mainScreen().frame, 1.0);
+}
+
+std::shared_ptr<layers::TGPathLayer> TGSVGManager::logoSVGWithBounds(const gfx::Rect& bounds)
+{
+    const auto folder = TGUtils::bundlePath();
+    auto document = svg::TGSVG::makeWithSVGFileAtPath(folder ? *folder / kLogoFile : std::filesystem::path(kLogoFile));
+    const gfx::Size natural = document->totalSize();
+    const gfx::Size size = scaleDocument(*document, bounds.width() / natural.width * kLogoWidthShare);
+    auto layer = layers::TGPathLayer::makeWithSVG(document.get());
+    layer->setFrame(centredFrame(bounds, size));
+    layer->setFillColors(gfx::Color::white());
+    return layer;
 }
 
 } // namespace kaleon::supply

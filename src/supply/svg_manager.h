@@ -1,7 +1,11 @@
 #pragma once
 
 #include "gfx/color.h"
+#include "layers/path_layers.h"
 #include "supply/color_palette.h"
+#include "svg/document.h"
+
+#include <filesystem>
 
 #include <memory>
 #include <optional>
@@ -42,6 +46,27 @@ public:
     // The colours used while the palette in use has none.
     static const std::vector<gfx::Color>& fallbackColors();
 
+    // Shapes: every ".tgshape" file directly in the shape folder (`svgPath`, else the resource
+    // folder) whose name does not contain "logo", listed once per process.
+    const std::vector<std::filesystem::path>& allSVGs();
+    // The shapes of this pass not shown yet; refilled when empty.
+    std::vector<std::filesystem::path>& svgNamesLeft();
+    // The next shape, picked without repeats within a pass; empty when there are no shapes.
+    std::shared_ptr<svg::TGSVG> randomSVG();
+    // The next shape scaled to fill the width of a landscape `bounds` (the height of a portrait
+    // or square one), centred, in the next palette colour, marked to draw asynchronously at
+    // `scale`. A shape that cannot be read gives a layer without paths.
+    std::shared_ptr<layers::TGFlattenedPathLayer> randomSVGLayerWithBounds(const gfx::Rect& bounds, double scale);
+    // The same for the main screen's frame at scale 1.
+    std::shared_ptr<layers::TGFlattenedPathLayer> randomSVGLayerForCurrentDevice();
+    // The white logo, 0.7 of the width of `bounds`, centred.
+    std::shared_ptr<layers::TGPathLayer> logoSVGWithBounds(const gfx::Rect& bounds);
+
+    const std::optional<std::filesystem::path>& svgPath() const { return m_svgPath; }
+    void setSvgPath(std::optional<std::filesystem::path> folder) { m_svgPath = std::move(folder); }
+    const std::optional<std::vector<std::filesystem::path>>& allSVGNames() const { return m_allSVGNames; }
+    void setAllSVGNames(std::optional<std::vector<std::filesystem::path>> names) { m_allSVGNames = std::move(names); }
+
 private:
     TGSVGManager() = default;
 
@@ -50,6 +75,9 @@ private:
     std::optional<std::vector<gfx::Color>> m_colorsLeft;
     std::vector<gfx::Color> m_recentColors;
     bool m_loggedFallback = false;
+    std::optional<std::filesystem::path> m_svgPath;
+    std::optional<std::vector<std::filesystem::path>> m_allSVGNames;
+    std::optional<std::vector<std::filesystem::path>> m_svgNamesLeft;
 };
 
 } // namespace kaleon::supply

@@ -1,0 +1,59 @@
+#include "supply/shape_file.h"
+
+#include "container/decryptor.h"
+#include "container/encryptor.h"
+#include "core/log.h"
+
+#include <fstream>
+#include <iterator>
+#include <libxml/xmlstring.h>
+
+namespace kaleon::supply {
+
+namespace {
+
+Error shapeError(std::string message)
+{
+    return Error { "Shape", 1, std::move(message) };
+}
+
+} // namespace
+
+Result<std::string> readTGShape(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return shapeError("cannot be read");
+    const std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+    if (file.bad())
+        return shapeError("cannot be read");
+    const auto plain
+        = container::TGDecryptor::decryptData(bytes, container::kTGCryptorDefaultSettings, TGSecret);
+    if (!plain) {
+        const auto& error = plain.error();
+        return shapeError("cannot be decrypted: " + (error.message.empty() ? "cipher error" : error.message)
+            + " (code " + std::to_string(error.code) + ")");
+    }
+    std::string text(plain->begin(), plain->end());
+    if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
+        return shapeError("is not UTF-8 text");
+    return text;
+}
+
+std::shared_ptr<svg::TGSVG> makeSVGWithTGShapePath(const std::filesystem::path& path)
+{
+    auto text = readTGShape(path);
+    if (!text) {
+        log("Shape file " + path.string() + " " + text.error().message);
+        return svg::TGSVG::makeWithSVGString("");
+    }
+    return svg::TGSVG::makeWithSVGString(*text);
+}
+
+Result<std::vector<std::uint8_t>> packTGShape(std::string_view svgText)
+{
+    return container::TGEncryptor::encryptData(container::bytesOf(svgText), container::kTGCryptorDefaultSettings,
+        TGSecret);
+}
+
+} // namespace kaleon::supply
