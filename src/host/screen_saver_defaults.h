@@ -31,6 +31,7 @@ public:
 
     void registerDefaults(const PlistValue::Dictionary& defaults);
     void setVolatileValue(std::string_view key, PlistValue value);
+    void clearVolatileValues() { m_volatile.clear(); }
 
     // The value under `key`, or empty when no layer has one.
     std::optional<PlistValue> valueForKey(std::string_view key) const;

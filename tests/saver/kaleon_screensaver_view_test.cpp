@@ -53,6 +53,7 @@ protected:
         for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonColorPaletteDefaultsKey,
                  supply::TGKaleonAnimationDirectionDefaultsKey })
             moduleDefaults()->removeObjectForKey(key);
+        moduleDefaults()->clearVolatileValues();
     }
 };
 
@@ -207,7 +208,11 @@ TEST_F(SaverView, StopsObservingWhenDestroyed)
 
 TEST_F(SaverView, OffscreenRenderShowsTheBackgroundColour)
 {
+    // Palettes but no shapes: every picture is the plain background.
     test::TemporaryDirectory folder;
+    test::TemporaryDirectory resources;
+    std::filesystem::copy_file(KALEON_TEST_RESOURCES_DIR "/KaleonColors.plist", resources / "KaleonColors.plist");
+    test::ScopedEnvironment resourceFolder("KALEON_RESOURCES", resources.path().string());
     std::shared_ptr<KaleonScreensaverView> view;
     host::RenderOptions options;
     options.directory = folder.path();
