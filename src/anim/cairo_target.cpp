@@ -1,5 +1,7 @@
 #include "anim/cairo_target.h"
 
+#include <cmath>
+
 namespace kaleon::anim {
 
 CairoTarget::CairoTarget(cairo_t* context)
@@ -72,8 +74,24 @@ void CairoTarget::drawImage(ImageHandle image, const gfx::Rect& destination, con
     cairo_translate(m_context, destination.minX(), destination.minY());
     cairo_scale(m_context, destination.width() / bitmap.width(), destination.height() / bitmap.height());
     cairo_set_source_surface(m_context, bitmap.surface(), 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(m_context), CAIRO_EXTEND_PAD);
-    cairo_paint_with_alpha(m_context, opacity);
+    cairo_matrix_t device;
+    cairo_get_matrix(m_context, &device);
+    const bool pixelForPixel = device.xx == 1 && device.yy == 1 && device.xy == 0 && device.yx == 0
+        && device.x0 == std::floor(device.x0) && device.y0 == std::floor(device.y0);
+    // Stretched images repeat their edge pixels rather than fade out at the border; an image
+    // drawn pixel for pixel needs no filtering at all, which keeps Cairo on its plain copy.
+    if (pixelForPixel)
+        cairo_pattern_set_filter(cairo_get_source(m_context), CAIRO_FILTER_NEAREST);
+    else
+        cairo_pattern_set_extend(cairo_get_source(m_context), CAIRO_EXTEND_PAD);
+    if (opacity < 1.0) {
+        cairo_paint_with_alpha(m_context, opacity);
+    } else {
+        // Opaque pixels replace what lies under them: a copy, not a blend.
+        if (bitmap.isOpaque())
+            cairo_set_operator(m_context, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(m_context);
+    }
     cairo_restore(m_context);
 }
 

@@ -46,8 +46,13 @@ public:
     }
 
 private:
-    explicit Bitmap(cairo_surface_t* surface) : m_surface(surface) { }
+    Bitmap(cairo_surface_t* surface, std::uint8_t* buffer, size_t capacity)
+        : m_surface(surface), m_buffer(buffer), m_capacity(capacity)
+    {
+    }
     cairo_surface_t* m_surface;
+    std::uint8_t* m_buffer;
+    size_t m_capacity;
     std::uint64_t m_generation = 0;
     bool m_opaque = false;
 };
