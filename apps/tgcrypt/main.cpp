@@ -46,7 +46,7 @@ Exit status: 0 on success; 1 on any error, after one line naming the error and i
 
 constexpr size_t kChunkSize = 64 * 1024;
 // Chunks that may wait on the worker queue before the reader of the input waits for it.
-constexpr size_t kChunksInFlight = 16;
+constexpr size_t kChunksInFlight = 64;
 // Plaintext held back in memory (for standard output) before it spills into a temporary file.
 constexpr size_t kMemoryHoldLimit = 8 * 1024 * 1024;
 constexpr std::uint64_t kProgressThreshold = 4 * 1024 * 1024;
