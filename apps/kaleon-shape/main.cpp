@@ -63,22 +63,13 @@ ShapeFile readShapeFile(const std::string& path)
     return { std::move(bytes), {} };
 }
 
-std::optional<gfx::Size> parseSize(const std::string& text)
+// A picture size in whole pixels.
+std::optional<gfx::Size> parsePixelSize(const std::string& text)
 {
-    const auto x = text.find('x');
-    if (x == std::string::npos)
+    const auto size = gfx::parseSize(text);
+    if (!size || size->width != std::floor(size->width) || size->height != std::floor(size->height))
         return std::nullopt;
-    int width = 0;
-    int height = 0;
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    const auto first = std::from_chars(begin, begin + x, width);
-    const auto second = std::from_chars(begin + x + 1, end, height);
-    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
-        return std::nullopt;
-    if (width < 1 || height < 1 || width > 32767 || height > 32767)
-        return std::nullopt;
-    return gfx::Size { static_cast<double>(width), static_cast<double>(height) };
+    return size;
 }
 
 std::optional<gfx::Point> parsePair(const std::string& text)
@@ -330,7 +321,7 @@ int main(int argc, char** argv)
     if (unpack->parsed())
         return runPack(unpackFiles, unpackFolder, false);
 
-    const auto size = parseSize(sizeText);
+    const auto size = parsePixelSize(sizeText);
     if (!size)
         return fail("--size wants WIDTHxHEIGHT in pixels, for example 800x600, not '" + sizeText + "'", 2);
     request.size = *size;

@@ -42,25 +42,6 @@ Examples:
   kaleon --render slide --frames 2 --fps 10 --logo
                                            the logo, then two shapes sliding in)";
 
-// "WxH" with positive whole or decimal numbers.
-std::optional<gfx::Size> parseSize(const std::string& text)
-{
-    const auto x = text.find('x');
-    if (x == std::string::npos)
-        return std::nullopt;
-    double width = 0;
-    double height = 0;
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    const auto first = std::from_chars(begin, begin + x, width);
-    const auto second = std::from_chars(begin + x + 1, end, height);
-    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
-        return std::nullopt;
-    if (!(width >= 1 && height >= 1 && width <= 32767 && height <= 32767))
-        return std::nullopt;
-    return gfx::Size { width, height };
-}
-
 void printProgress(int done, int total)
 {
     std::fprintf(stderr, "\rRendering frame %d of %d", done, total);
@@ -123,7 +104,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const auto size = parseSize(sizeText);
+    const auto size = gfx::parseSize(sizeText);
     if (!size) {
         std::cerr << "kaleon: --size wants WIDTHxHEIGHT from 1x1 to 32767x32767, for example 1920x1080, not '"
                   << sizeText << "'\n";

@@ -22,6 +22,11 @@ public:
     using Handler = std::function<void(TGCryptor& cryptor, const Bytes& data)>;
 
     virtual ~TGCryptor() = default;
+    // A handler that ignores everything, for the one-call operations.
+    static Handler ignoringHandler()
+    {
+        return [](TGCryptor&, const Bytes&) { };
+    }
     TGCryptor(const TGCryptor&) = delete;
     TGCryptor& operator=(const TGCryptor&) = delete;
 

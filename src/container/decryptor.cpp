@@ -19,11 +19,6 @@ void wipe(std::optional<Bytes>& secret)
     secret.reset();
 }
 
-TGCryptor::Handler doNothing()
-{
-    return [](TGCryptor&, const Bytes&) { };
-}
-
 } // namespace
 
 TGDecryptor::TGDecryptor(Handler handler, std::string_view className)
@@ -50,7 +45,7 @@ std::shared_ptr<TGDecryptor> TGDecryptor::makeWithPassword(std::string_view pass
 
 Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password)
 {
-    auto reader = makeWithPassword(password, doNothing());
+    auto reader = makeWithPassword(password, ignoringHandler());
     reader->setSettings(settings);
     return synchronousResultForCryptor(reader, data);
 }
@@ -58,7 +53,7 @@ Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& s
 Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
     std::optional<ByteView> HMACKey)
 {
-    auto reader = makeWithEncryptionKey(encryptionKey, HMACKey, doNothing());
+    auto reader = makeWithEncryptionKey(encryptionKey, HMACKey, ignoringHandler());
     reader->setSettings(settings);
     return synchronousResultForCryptor(reader, data);
 }

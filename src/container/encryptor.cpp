@@ -6,15 +6,6 @@
 
 namespace kaleon::container {
 
-namespace {
-
-TGCryptor::Handler doNothing()
-{
-    return [](TGCryptor&, const Bytes&) { };
-}
-
-} // namespace
-
 TGEncryptor::TGEncryptor(Handler handler, std::string_view className)
     : TGCryptor(std::move(handler), className)
 {
@@ -114,25 +105,25 @@ Result<Bytes> TGEncryptor::run(Result<std::shared_ptr<TGEncryptor>> writer, Byte
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password)
 {
-    return run(makeWithPassword(settings, password, doNothing()), data);
+    return run(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password,
     ByteView IV, ByteView encryptionSalt, ByteView HMACSalt)
 {
-    return run(makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, doNothing()), data);
+    return run(makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
     std::optional<ByteView> HMACKey)
 {
-    return run(makeWithKeys(settings, encryptionKey, HMACKey, doNothing()), data);
+    return run(makeWithKeys(settings, encryptionKey, HMACKey, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
     std::optional<ByteView> HMACKey, ByteView IV)
 {
-    return run(makeWithKeys(settings, encryptionKey, HMACKey, IV, doNothing()), data);
+    return run(makeWithKeys(settings, encryptionKey, HMACKey, IV, ignoringHandler()), data);
 }
 
 Bytes TGEncryptor::header() const

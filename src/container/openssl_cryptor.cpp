@@ -44,11 +44,6 @@ std::vector<Bytes> digestChain(std::string_view password, ByteView salt, size_t 
     return chain;
 }
 
-TGCryptor::Handler doNothing()
-{
-    return [](TGCryptor&, const Bytes&) { };
-}
-
 } // namespace
 
 Bytes TGOpenSSLCryptorGetKey(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
@@ -101,13 +96,13 @@ Result<std::shared_ptr<TGOpenSSLDecryptor>> TGOpenSSLDecryptor::makeWithKey(cons
 Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings,
     std::string_view password)
 {
-    return synchronousResultForCryptor(makeWithPassword(settings, password, doNothing()), data);
+    return synchronousResultForCryptor(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
 Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings,
     ByteView encryptionKey, ByteView IV)
 {
-    auto reader = makeWithKey(settings, encryptionKey, IV, doNothing());
+    auto reader = makeWithKey(settings, encryptionKey, IV, ignoringHandler());
     if (!reader)
         return reader.error();
     return synchronousResultForCryptor(*reader, data);
@@ -176,7 +171,7 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword
 Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
     std::string_view password)
 {
-    auto writer = makeWithPassword(settings, password, doNothing());
+    auto writer = makeWithPassword(settings, password, ignoringHandler());
     if (!writer)
         return writer.error();
     return synchronousResultForCryptor(*writer, data);
@@ -185,7 +180,7 @@ Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSett
 Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
     ByteView encryptionKey, ByteView IV)
 {
-    auto writer = makeWithKey(settings, encryptionKey, IV, doNothing());
+    auto writer = makeWithKey(settings, encryptionKey, IV, ignoringHandler());
     if (!writer)
         return writer.error();
     return synchronousResultForCryptor(*writer, data);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string_view>
 
 namespace kaleon::gfx {
 
@@ -38,5 +41,24 @@ struct Rect {
 
     friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };
+
+// "WIDTHxHEIGHT", each a number from 1 to 32767 (the largest bitmap side we make).
+inline std::optional<Size> parseSize(std::string_view text)
+{
+    const auto x = text.find('x');
+    if (x == std::string_view::npos)
+        return std::nullopt;
+    double width = 0;
+    double height = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const auto first = std::from_chars(begin, begin + x, width);
+    const auto second = std::from_chars(begin + x + 1, end, height);
+    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
+        return std::nullopt;
+    if (!(width >= 1 && height >= 1 && width <= 32767 && height <= 32767))
+        return std::nullopt;
+    return Size { width, height };
+}
 
 } // namespace kaleon::gfx

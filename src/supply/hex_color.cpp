@@ -1,5 +1,7 @@
 #include "supply/hex_color.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -7,17 +9,6 @@
 namespace kaleon::supply {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isSkippedSpace(char c)
 {
@@ -36,7 +27,7 @@ gfx::Color colorWithHexColorString(std::string_view text)
     std::uint32_t value = 0;
     bool saturated = false;
     for (; i < text.size(); ++i) {
-        const int digit = hexDigit(text[i]);
+        const int digit = hexDigitValue(text[i]);
         if (digit < 0)
             break;
         if (value > 0x0fffffffu)

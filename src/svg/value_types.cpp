@@ -1,5 +1,7 @@
 #include "svg/value_types.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -10,17 +12,6 @@
 namespace kaleon::svg {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // strtol(text, nullptr, 16) without the C library's locale: white space, a sign, an optional
 // 0x prefix, digits; overflow saturates to LONG_MAX or LONG_MIN.
@@ -35,14 +26,14 @@ long readHexLong(std::string_view text)
         ++i;
     }
     if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')
-        && hexDigit(text[i + 2]) >= 0)
+        && hexDigitValue(text[i + 2]) >= 0)
         i += 2;
     unsigned long magnitude = 0;
     bool overflow = false;
-    for (; i < text.size() && hexDigit(text[i]) >= 0; ++i) {
+    for (; i < text.size() && hexDigitValue(text[i]) >= 0; ++i) {
         if (magnitude > (ULONG_MAX >> 4))
             overflow = true;
-        magnitude = (magnitude << 4) | static_cast<unsigned long>(hexDigit(text[i]));
+        magnitude = (magnitude << 4) | static_cast<unsigned long>(hexDigitValue(text[i]));
     }
     if (negative) {
         if (overflow || magnitude > static_cast<unsigned long>(LONG_MAX) + 1)
