@@ -64,7 +64,7 @@ void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, d
         m_target.fillRect(bounds, shown, toTarget);
     }
     if (contents)
-        m_target.drawImage(imageFor(contents), layer.contentsRect(), snapped(toTarget), opacity);
+        m_target.drawImage(imageFor(contents), layer.contentsDestination(), snapped(toTarget), opacity);
 
     for (const auto& sublayer : layer.sublayers()) {
         // Sublayer space → its centre at the origin → its transform → its position in ours.

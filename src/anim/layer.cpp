@@ -186,16 +186,26 @@ void Layer::setNeedsDisplay()
     setNeedsRedisplay();
 }
 
+gfx::Rect Layer::contentsDestination() const
+{
+    const gfx::Rect area = contentsRect();
+    if (!drawsContent() || !m_contents || !(m_contentsScale > 0))
+        return area;
+    return { area.minX(), area.minY(), m_contents->width() / m_contentsScale, m_contents->height() / m_contentsScale };
+}
+
 std::shared_ptr<gfx::Bitmap> Layer::drawContents() const
 {
     const gfx::Rect area = contentsRect();
+    if (!(m_contentsScale > 0) || !std::isfinite(m_contentsScale))
+        return nullptr;
     const int width = static_cast<int>(std::ceil(area.width() * m_contentsScale));
     const int height = static_cast<int>(std::ceil(area.height() * m_contentsScale));
     auto bitmap = gfx::Bitmap::create(width, height);
     if (!bitmap)
         return nullptr;
     cairo_t* context = cairo_create(bitmap->surface());
-    cairo_scale(context, width / area.width(), height / area.height());
+    cairo_scale(context, m_contentsScale, m_contentsScale);
     cairo_translate(context, -area.minX(), -area.minY());
     drawInContext(context);
     cairo_destroy(context);

@@ -89,6 +89,10 @@ public:
     // The rectangle (in this layer's space) that its drawn contents cover: the bounds, unless a
     // subclass draws elsewhere.
     virtual gfx::Rect contentsRect() const { return m_bounds; }
+    // Where the contents bitmap is drawn: contents a layer drew itself keep their pixel size at
+    // the contents scale (so they land pixel for pixel on a screen of that scale); contents
+    // given from outside are stretched over the contents rectangle.
+    gfx::Rect contentsDestination() const;
 
 protected:
     Layer() = default;
