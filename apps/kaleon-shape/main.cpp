@@ -1,5 +1,6 @@
 // kaleon-shape: checks, prints and renders shape artwork as the saver will read it.
 
+#include "core/file.h"
 #include "core/log.h"
 #include "gfx/bitmap.h"
 #include "gfx/cairo_path.h"
@@ -16,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <libxml/xmlstring.h>
 
 using namespace kaleon;
@@ -52,12 +52,10 @@ ShapeFile readShapeFile(const std::string& path)
             return { {}, path + " " + text.error().message };
         return { std::move(*text), {} };
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return { {}, "cannot open " + path + ": " + std::strerror(errno) };
-    std::string bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
-    if (file.bad())
-        return { {}, "cannot read " + path };
+    auto read = readFile(path);
+    if (!read)
+        return { {}, read.error().message };
+    std::string bytes = std::move(*read);
     if (!bytes.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(bytes.c_str())))
         return { {}, path + " is not UTF-8 text" };
     return { std::move(bytes), {} };

@@ -33,6 +33,14 @@ public:
     // Runs one whole operation on a fresh cryptor with `data` as its only input and waits for
     // the end: all output in order, or the error (output before a failure is dropped with it).
     static Result<Bytes> synchronousResultForCryptor(const std::shared_ptr<TGCryptor>& cryptor, ByteView data);
+    // The same for a cryptor that may have failed to be made: then its creation error, at once.
+    template<class Cryptor>
+    static Result<Bytes> synchronousResultForCryptor(const Result<std::shared_ptr<Cryptor>>& cryptor, ByteView data)
+    {
+        if (!cryptor)
+            return cryptor.error();
+        return synchronousResultForCryptor(std::shared_ptr<TGCryptor>(*cryptor), data);
+    }
 
     virtual void addData(ByteView) { }
     virtual void finish() { }

@@ -95,35 +95,27 @@ Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(const TGCrypt
     return makeWithPassword(settings, password, *IV, *encryptionSalt, *HMACSalt, std::move(handler));
 }
 
-Result<Bytes> TGEncryptor::run(Result<std::shared_ptr<TGEncryptor>> writer, ByteView data)
-{
-    // No writer, nothing to wait for: the creation error is the answer.
-    if (!writer)
-        return writer.error();
-    return synchronousResultForCryptor(*writer, data);
-}
-
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password)
 {
-    return run(makeWithPassword(settings, password, ignoringHandler()), data);
+    return synchronousResultForCryptor(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password,
     ByteView IV, ByteView encryptionSalt, ByteView HMACSalt)
 {
-    return run(makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, ignoringHandler()), data);
+    return synchronousResultForCryptor(makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
     std::optional<ByteView> HMACKey)
 {
-    return run(makeWithKeys(settings, encryptionKey, HMACKey, ignoringHandler()), data);
+    return synchronousResultForCryptor(makeWithKeys(settings, encryptionKey, HMACKey, ignoringHandler()), data);
 }
 
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
     std::optional<ByteView> HMACKey, ByteView IV)
 {
-    return run(makeWithKeys(settings, encryptionKey, HMACKey, IV, ignoringHandler()), data);
+    return synchronousResultForCryptor(makeWithKeys(settings, encryptionKey, HMACKey, IV, ignoringHandler()), data);
 }
 
 Bytes TGEncryptor::header() const

@@ -51,7 +51,6 @@ protected:
     // handler.
     Result<void> setUp(const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey,
         ByteView IV);
-    static Result<Bytes> run(Result<std::shared_ptr<TGEncryptor>> writer, ByteView data);
     static Error failedBeforeSetUp(Error error, Handler handler);
 
     // Worker queue only: puts the header in front of the output once.

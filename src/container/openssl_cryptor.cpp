@@ -102,10 +102,7 @@ Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSett
 Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings,
     ByteView encryptionKey, ByteView IV)
 {
-    auto reader = makeWithKey(settings, encryptionKey, IV, ignoringHandler());
-    if (!reader)
-        return reader.error();
-    return synchronousResultForCryptor(*reader, data);
+    return synchronousResultForCryptor(makeWithKey(settings, encryptionKey, IV, ignoringHandler()), data);
 }
 
 void TGOpenSSLDecryptor::consumeHeaderFromData(Bytes& inData)
@@ -171,19 +168,13 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword
 Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
     std::string_view password)
 {
-    auto writer = makeWithPassword(settings, password, ignoringHandler());
-    if (!writer)
-        return writer.error();
-    return synchronousResultForCryptor(*writer, data);
+    return synchronousResultForCryptor(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
 Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
     ByteView encryptionKey, ByteView IV)
 {
-    auto writer = makeWithKey(settings, encryptionKey, IV, ignoringHandler());
-    if (!writer)
-        return writer.error();
-    return synchronousResultForCryptor(*writer, data);
+    return synchronousResultForCryptor(makeWithKey(settings, encryptionKey, IV, ignoringHandler()), data);
 }
 
 Bytes TGOpenSSLEncryptor::header() const

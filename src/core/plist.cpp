@@ -1,10 +1,9 @@
 #include "core/plist.h"
 
 #include "core/c_handle.h"
+#include "core/file.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <plist/plist.h>
 
@@ -153,13 +152,10 @@ Result<PlistValue> parsePlist(std::span<const std::uint8_t> bytes)
 
 Result<PlistValue> readPlistFile(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return plistError("cannot open " + path.string());
-    const std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
-    if (file.bad())
-        return plistError("cannot read " + path.string());
-    return parsePlist(bytes);
+    const auto contents = readFile(path);
+    if (!contents)
+        return plistError(contents.error().message);
+    return parsePlist({ reinterpret_cast<const std::uint8_t*>(contents->data()), contents->size() });
 }
 
 std::string xmlPlist(const PlistValue& value)

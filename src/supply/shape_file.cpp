@@ -2,10 +2,9 @@
 
 #include "container/decryptor.h"
 #include "container/encryptor.h"
+#include "core/file.h"
 #include "core/log.h"
 
-#include <fstream>
-#include <iterator>
 #include <libxml/xmlstring.h>
 
 namespace kaleon::supply {
@@ -21,14 +20,11 @@ Error shapeError(std::string message)
 
 Result<std::string> readTGShape(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return shapeError("cannot be read");
-    const std::vector<std::uint8_t> bytes { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
-    if (file.bad())
+    const auto bytes = readFile(path);
+    if (!bytes)
         return shapeError("cannot be read");
     const auto plain
-        = container::TGDecryptor::decryptData(bytes, container::kTGCryptorDefaultSettings, TGSecret);
+        = container::TGDecryptor::decryptData(container::bytesOf(*bytes), container::kTGCryptorDefaultSettings, TGSecret);
     if (!plain) {
         const auto& error = plain.error();
         return shapeError("cannot be decrypted: " + (error.message.empty() ? "cipher error" : error.message)

@@ -1,12 +1,11 @@
 #include "svg/document.h"
 
+#include "core/file.h"
 #include "core/log.h"
 #include "core/resource_folder.h"
 #include "svg/element_reader.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <libxml/xmlstring.h>
 #include <limits>
 
@@ -16,12 +15,10 @@ namespace {
 
 std::optional<std::string> readUTF8File(const std::filesystem::path& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    auto read = readFile(path);
+    if (!read)
         return std::nullopt;
-    std::string text { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
-    if (file.bad())
-        return std::nullopt;
+    std::string text = std::move(*read);
     if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
         return std::nullopt;
     return text;
