@@ -43,11 +43,12 @@ bench: release
 
 BUILD_TSAN := build/tsan
 
-# The queue and cryptor tests under ThreadSanitizer.
+# The queue, bitmap pool and cryptor tests under ThreadSanitizer.
 tsan: deps
 	@cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALEON_TSAN=ON -DKALEON_BUILD_BENCH=OFF -DKALEON_WERROR=$(WERROR) >/dev/null
-	@cmake --build $(BUILD_TSAN) -j $(JOBS) --target kaleon_core_tests kaleon_container_tests
+	@cmake --build $(BUILD_TSAN) -j $(JOBS) --target kaleon_core_tests kaleon_gfx_tests kaleon_container_tests
 	@TSAN_OPTIONS=halt_on_error=1 $(BUILD_TSAN)/tests/kaleon_core_tests --gtest_filter='SerialQueue*:NotificationCenter*'
+	@TSAN_OPTIONS=halt_on_error=1 $(BUILD_TSAN)/tests/kaleon_gfx_tests
 	@TSAN_OPTIONS=halt_on_error=1 $(BUILD_TSAN)/tests/kaleon_container_tests
 
 BUILD_FUZZ := build/fuzz

@@ -73,25 +73,19 @@ void CairoTarget::drawImage(ImageHandle image, const gfx::Rect& destination, con
     cairo_clip(m_context);
     cairo_translate(m_context, destination.minX(), destination.minY());
     cairo_scale(m_context, destination.width() / bitmap.width(), destination.height() / bitmap.height());
-    cairo_set_source_surface(m_context, bitmap.surface(), 0, 0);
     cairo_matrix_t device;
     cairo_get_matrix(m_context, &device);
     const bool pixelForPixel = device.xx == 1 && device.yy == 1 && device.xy == 0 && device.yx == 0
         && device.x0 == std::floor(device.x0) && device.y0 == std::floor(device.y0);
-    // Stretched images repeat their edge pixels rather than fade out at the border; an image
-    // drawn pixel for pixel needs no filtering at all, which keeps Cairo on its plain copy.
+    // Opaque pixels replace what lies under them: a copy, not a blend.
+    if (opacity >= 1.0 && bitmap.isOpaque())
+        cairo_set_operator(m_context, CAIRO_OPERATOR_SOURCE);
+    // An image drawn pixel for pixel needs no filtering at all, which keeps Cairo on its plain
+    // copy; stretched images repeat their edge pixels rather than fade out at the border.
     if (pixelForPixel)
-        cairo_pattern_set_filter(cairo_get_source(m_context), CAIRO_FILTER_NEAREST);
+        bitmap.paint(m_context, opacity, CAIRO_FILTER_NEAREST);
     else
-        cairo_pattern_set_extend(cairo_get_source(m_context), CAIRO_EXTEND_PAD);
-    if (opacity < 1.0) {
-        cairo_paint_with_alpha(m_context, opacity);
-    } else {
-        // Opaque pixels replace what lies under them: a copy, not a blend.
-        if (bitmap.isOpaque())
-            cairo_set_operator(m_context, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(m_context);
-    }
+        bitmap.paint(m_context, opacity, CAIRO_FILTER_GOOD, CAIRO_EXTEND_PAD);
     cairo_restore(m_context);
 }
 

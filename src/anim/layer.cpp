@@ -201,7 +201,8 @@ std::shared_ptr<gfx::Bitmap> Layer::drawContents() const
         return nullptr;
     const int width = static_cast<int>(std::ceil(area.width() * m_contentsScale));
     const int height = static_cast<int>(std::ceil(area.height() * m_contentsScale));
-    auto bitmap = gfx::Bitmap::create(width, height);
+    const auto tint = contentsTint();
+    auto bitmap = tint ? gfx::Bitmap::createTinted(width, height, *tint) : gfx::Bitmap::create(width, height);
     if (!bitmap)
         return nullptr;
     cairo_t* context = cairo_create(bitmap->surface());

@@ -102,6 +102,9 @@ protected:
     // drawing into a context whose user space is this layer's, covering `contentsRect`.
     virtual bool drawsContent() const { return false; }
     virtual void drawInContext(cairo_t*) const { }
+    // A layer that draws in one colour only may name it: its contents then keep coverage alone
+    // (a tinted bitmap), and whatever `drawInContext` draws counts only by its alpha.
+    virtual std::optional<gfx::Color> contentsTint() const { return std::nullopt; }
 
 private:
     friend class Animator;

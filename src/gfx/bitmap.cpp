@@ -1,8 +1,13 @@
 #include "gfx/bitmap.h"
 
+#include "core/serial_queue.h"
+
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -12,6 +17,8 @@ namespace {
 
 // Large pixel buffers are kept for reuse: a fresh allocation of tens of megabytes costs more
 // in page faults than drawing into it does. A buffer comes back for any bitmap it can hold.
+// Returned buffers are cleared on a background queue, so the clearing is done while the saver
+// idles between shapes rather than when the next bitmap is wanted.
 class BufferPool {
 public:
     static BufferPool& shared()
@@ -24,35 +31,56 @@ public:
     std::pair<std::uint8_t*, size_t> take(size_t bytes)
     {
         if (bytes >= kSmallest) {
-            std::lock_guard lock(m_mutex);
-            auto best = m_buffers.end();
-            for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
-                if (it->second >= bytes && (best == m_buffers.end() || it->second < best->second))
-                    best = it;
-            }
-            if (best != m_buffers.end()) {
-                const auto buffer = *best;
-                m_held -= buffer.second;
-                m_buffers.erase(best);
-                std::memset(buffer.first, 0, bytes);
-                return buffer;
+            std::unique_lock lock(m_mutex);
+            for (;;) {
+                // The smallest that fits, a clean one before one still to be cleared.
+                auto best = m_buffers.end();
+                bool busy = false;
+                for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
+                    if (it->capacity < bytes)
+                        continue;
+                    if (it->clearing) {
+                        busy = true;
+                        continue;
+                    }
+                    if (best == m_buffers.end() || (it->dirty == 0) > (best->dirty == 0)
+                        || ((it->dirty == 0) == (best->dirty == 0) && it->capacity < best->capacity))
+                        best = it;
+                }
+                if (best != m_buffers.end()) {
+                    const Buffer buffer = *best;
+                    m_held -= buffer.capacity;
+                    m_buffers.erase(best);
+                    lock.unlock();
+                    std::memset(buffer.data, 0, buffer.dirty);
+                    return { buffer.data, buffer.capacity };
+                }
+                // Waiting for a clearing to end beats faulting in a fresh buffer.
+                if (!busy)
+                    break;
+                m_cleared.wait(lock);
             }
         }
         return { static_cast<std::uint8_t*>(std::calloc(bytes, 1)), bytes };
     }
 
-    void give(std::uint8_t* buffer, size_t capacity)
+    // Takes back a buffer whose first `used` bytes may have been written.
+    void give(std::uint8_t* buffer, size_t capacity, size_t used)
     {
-        if (capacity >= kSmallest) {
+        if (capacity >= kSmallest && capacity <= kMostHeld) {
             std::lock_guard lock(m_mutex);
-            while (!m_buffers.empty() && (m_buffers.size() == kCapacity || m_held + capacity > kMostHeld)) {
-                std::free(m_buffers.front().first);
-                m_held -= m_buffers.front().second;
-                m_buffers.erase(m_buffers.begin());
+            while (m_buffers.size() == kCapacity || m_held + capacity > kMostHeld) {
+                const auto idle = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return !b.clearing; });
+                if (idle == m_buffers.end())
+                    break;
+                std::free(idle->data);
+                m_held -= idle->capacity;
+                m_buffers.erase(idle);
             }
-            if (capacity <= kMostHeld) {
-                m_buffers.emplace_back(buffer, capacity);
+            if (m_buffers.size() < kCapacity && m_held + capacity <= kMostHeld) {
+                m_buffers.push_back({ buffer, capacity, used, false });
                 m_held += capacity;
+                m_cleaner->async([this] { clearOne(); });
                 return;
             }
         }
@@ -60,40 +88,80 @@ public:
     }
 
 private:
+    struct Buffer {
+        std::uint8_t* data;
+        size_t capacity;
+        size_t dirty; // bytes from the start that may not be zero
+        bool clearing;
+    };
+
+    void clearOne()
+    {
+        std::unique_lock lock(m_mutex);
+        const auto it = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return b.dirty > 0 && !b.clearing; });
+        if (it == m_buffers.end())
+            return;
+        it->clearing = true;
+        std::uint8_t* const data = it->data;
+        const size_t dirty = it->dirty;
+        lock.unlock();
+        std::memset(data, 0, dirty);
+        lock.lock();
+        // The entry may have moved, but no one takes or frees a buffer while it is cleared.
+        const auto same = std::find_if(m_buffers.begin(), m_buffers.end(), [data](const Buffer& b) { return b.data == data; });
+        same->dirty = 0;
+        same->clearing = false;
+        m_cleared.notify_all();
+    }
+
     static constexpr size_t kSmallest = size_t { 1 } << 20;
     static constexpr size_t kCapacity = 4;
     static constexpr size_t kMostHeld = size_t { 512 } << 20;
     std::mutex m_mutex;
-    std::vector<std::pair<std::uint8_t*, size_t>> m_buffers;
+    std::condition_variable m_cleared;
+    std::vector<Buffer> m_buffers;
     size_t m_held = 0;
+    std::shared_ptr<SerialQueue> m_cleaner = SerialQueue::create("org.kaleon.bitmap-clearing");
 };
 
 } // namespace
 
 std::shared_ptr<Bitmap> Bitmap::create(int width, int height)
 {
+    return make(CAIRO_FORMAT_ARGB32, width, height, std::nullopt);
+}
+
+std::shared_ptr<Bitmap> Bitmap::createTinted(int width, int height, Color tint)
+{
+    tint.alpha = 1;
+    return make(CAIRO_FORMAT_A8, width, height, tint);
+}
+
+std::shared_ptr<Bitmap> Bitmap::make(cairo_format_t format, int width, int height, std::optional<Color> tint)
+{
     if (width <= 0 || height <= 0)
         return nullptr;
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+    const int stride = cairo_format_stride_for_width(format, width);
     if (stride <= 0)
         return nullptr;
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
     const auto [buffer, capacity] = BufferPool::shared().take(bytes);
     if (!buffer)
         return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(buffer, CAIRO_FORMAT_ARGB32, width, height, stride);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(buffer, format, width, height, stride);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
-        BufferPool::shared().give(buffer, capacity);
+        BufferPool::shared().give(buffer, capacity, 0);
         return nullptr;
     }
-    return std::shared_ptr<Bitmap>(new Bitmap(surface, buffer, capacity));
+    return std::shared_ptr<Bitmap>(new Bitmap(surface, buffer, capacity, tint));
 }
 
 Bitmap::~Bitmap()
 {
+    const size_t used = static_cast<size_t>(bytesPerRow()) * static_cast<size_t>(height());
     cairo_surface_destroy(m_surface);
-    BufferPool::shared().give(m_buffer, m_capacity);
+    BufferPool::shared().give(m_buffer, m_capacity, used);
 }
 
 int Bitmap::width() const { return cairo_image_surface_get_width(m_surface); }
@@ -110,6 +178,13 @@ Color Bitmap::pixel(int x, int y) const
 {
     assert(x >= 0 && x < width() && y >= 0 && y < height());
     const auto* row = data() + static_cast<ptrdiff_t>(y) * bytesPerRow();
+    if (m_tint) {
+        const unsigned coverage = row[x];
+        if (coverage == 0)
+            return Color::clear();
+        const auto byte = [](double component) { return static_cast<std::uint8_t>(std::lround(component * 255)); };
+        return Color::fromRGB8(byte(m_tint->red), byte(m_tint->green), byte(m_tint->blue), coverage / 255.0);
+    }
     std::uint32_t argb = 0;
     std::memcpy(&argb, row + static_cast<ptrdiff_t>(x) * 4, 4);
     const unsigned a = argb >> 24;
@@ -120,9 +195,37 @@ Color Bitmap::pixel(int x, int y) const
         unpremultiply(argb & 0xff), a / 255.0);
 }
 
+void Bitmap::paint(cairo_t* context, double opacity, cairo_filter_t filter, cairo_extend_t extend) const
+{
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(m_surface);
+    cairo_pattern_set_filter(pattern, filter);
+    cairo_pattern_set_extend(pattern, extend);
+    if (m_tint) {
+        cairo_set_source_rgba(context, m_tint->red, m_tint->green, m_tint->blue, opacity);
+        cairo_mask(context, pattern);
+    } else {
+        cairo_set_source(context, pattern);
+        if (opacity < 1.0)
+            cairo_paint_with_alpha(context, opacity);
+        else
+            cairo_paint(context);
+    }
+    cairo_pattern_destroy(pattern);
+}
+
 Result<void> Bitmap::writePNG(const std::filesystem::path& path) const
 {
-    const cairo_status_t status = cairo_surface_write_to_png(m_surface, path.c_str());
+    // A PNG of the coverage alone would be grey: write the coloured pixels.
+    std::shared_ptr<Bitmap> coloured;
+    if (m_tint) {
+        coloured = create(width(), height());
+        if (!coloured)
+            return Error { "Bitmap", CAIRO_STATUS_NO_MEMORY, "cannot write " + path.string() + ": out of memory" };
+        cairo_t* context = cairo_create(coloured->surface());
+        paint(context, 1.0);
+        cairo_destroy(context);
+    }
+    const cairo_status_t status = cairo_surface_write_to_png(coloured ? coloured->m_surface : m_surface, path.c_str());
     if (status != CAIRO_STATUS_SUCCESS)
         return Error { "Bitmap", static_cast<int>(status),
             "cannot write " + path.string() + ": " + cairo_status_to_string(status) };

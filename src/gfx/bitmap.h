@@ -7,16 +7,23 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace kaleon::gfx {
 
-// A pixel image in memory (Cairo's premultiplied 32-bit ARGB, top row first), drawn into with
-// Cairo. Layers hold their contents as `std::shared_ptr<const Bitmap>`: once handed to a layer
-// a bitmap is not drawn into again.
+// A pixel image in memory, top row first, drawn into with Cairo. Layers hold their contents as
+// `std::shared_ptr<const Bitmap>`: once handed to a layer a bitmap is not drawn into again.
+//
+// Most bitmaps are full colour (Cairo's premultiplied 32-bit ARGB). A tinted bitmap is one
+// colour at varying coverage: it keeps only the 8-bit alpha (Cairo's A8), so it takes a quarter
+// of the memory and as much less clearing, drawing and copying. Drawing into it keeps only the
+// alpha of what is drawn; its pixels are the tint at that alpha. Draw either kind with `paint`.
 class Bitmap {
 public:
     // Empty when the size is not positive or the memory cannot be had.
     static std::shared_ptr<Bitmap> create(int width, int height);
+    // As `create`, for an image of the one colour `tint` (its alpha is ignored).
+    static std::shared_ptr<Bitmap> createTinted(int width, int height, Color tint);
 
     ~Bitmap();
     Bitmap(const Bitmap&) = delete;
@@ -27,6 +34,13 @@ public:
     int bytesPerRow() const;
     const std::uint8_t* data() const;
     cairo_surface_t* surface() const { return m_surface; }
+    // The colour of a tinted bitmap (alpha 1); empty for a full-colour one.
+    const std::optional<Color>& tint() const { return m_tint; }
+
+    // Paints the bitmap with its top left corner at the user-space origin of `context`, at
+    // `opacity`, with the context's operator; `filter` and `extend` apply to its pixels.
+    void paint(cairo_t* context, double opacity, cairo_filter_t filter = CAIRO_FILTER_GOOD,
+        cairo_extend_t extend = CAIRO_EXTEND_NONE) const;
 
     // The colour at a pixel, alpha unpremultiplied; components are k/255 values.
     Color pixel(int x, int y) const;
@@ -46,13 +60,16 @@ public:
     }
 
 private:
-    Bitmap(cairo_surface_t* surface, std::uint8_t* buffer, size_t capacity)
-        : m_surface(surface), m_buffer(buffer), m_capacity(capacity)
+    Bitmap(cairo_surface_t* surface, std::uint8_t* buffer, size_t capacity, std::optional<Color> tint)
+        : m_surface(surface), m_buffer(buffer), m_capacity(capacity), m_tint(tint)
     {
     }
+    static std::shared_ptr<Bitmap> make(cairo_format_t format, int width, int height, std::optional<Color> tint);
+
     cairo_surface_t* m_surface;
     std::uint8_t* m_buffer;
     size_t m_capacity;
+    std::optional<Color> m_tint;
     std::uint64_t m_generation = 0;
     bool m_opaque = false;
 };

@@ -46,11 +46,32 @@ gfx::Size SdlTarget::pixelSize() const
 
 anim::ImageHandle SdlTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bitmap)
 {
-    SDL_Texture* texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
-        bitmap->width(), bitmap->height());
+    SDL_Texture* texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888,
+        bitmap->tint() ? SDL_TEXTUREACCESS_STREAMING : SDL_TEXTUREACCESS_STATIC, bitmap->width(), bitmap->height());
     if (!texture)
         return 0;
-    SDL_UpdateTexture(texture, nullptr, bitmap->data(), bitmap->bytesPerRow());
+    if (bitmap->tint()) {
+        // Textures hold colour: paint the tint through the coverage straight into the texture.
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) {
+            SDL_DestroyTexture(texture);
+            return 0;
+        }
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
+            CAIRO_FORMAT_ARGB32, bitmap->width(), bitmap->height(), pitch);
+        cairo_t* context = cairo_create(surface);
+        // A locked texture holds whatever was there before.
+        cairo_set_operator(context, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(context);
+        cairo_set_operator(context, CAIRO_OPERATOR_OVER);
+        bitmap->paint(context, 1.0, CAIRO_FILTER_NEAREST);
+        cairo_destroy(context);
+        cairo_surface_destroy(surface);
+        SDL_UnlockTexture(texture);
+    } else {
+        SDL_UpdateTexture(texture, nullptr, bitmap->data(), bitmap->bytesPerRow());
+    }
     if (SDL_SetTextureBlendMode(texture, m_premultiplied) != 0)
         SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     const anim::ImageHandle handle = m_nextHandle++;

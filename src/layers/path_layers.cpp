@@ -59,6 +59,13 @@ void TGFlattenedPathLayer::drawInContext(cairo_t* context) const
     cairo_fill(context);
 }
 
+std::optional<gfx::Color> TGFlattenedPathLayer::contentsTint() const
+{
+    // One fill of one colour: the contents need only its coverage (the colour's own alpha is
+    // part of what the fill draws).
+    return m_pathFillColor;
+}
+
 std::string TGSVGPathProperties::description() const
 {
     char opacityText[64];

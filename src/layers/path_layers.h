@@ -41,6 +41,7 @@ protected:
     TGFlattenedPathLayer() = default;
     bool drawsContent() const override { return true; }
     void drawInContext(cairo_t* context) const override;
+    std::optional<gfx::Color> contentsTint() const override;
 
 private:
     svg::PathList m_paths;
