@@ -132,8 +132,8 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
         const Bytes encryptionSalt = _TGConsumeToIndex(inData, m_settings.keySettings.saltSize);
         const Bytes HMACSalt = _TGConsumeToIndex(inData, m_settings.HMACKeySettings.saltSize);
         const std::string password = m_password.value_or(std::string());
-        auto encryptionKey = keyForPassword(password, encryptionSalt, m_settings.keySettings);
-        auto HMACKey = keyForPassword(password, HMACSalt, m_settings.HMACKeySettings);
+        auto [encryptionKey, HMACKey]
+            = keysForPassword(password, encryptionSalt, m_settings.keySettings, HMACSalt, m_settings.HMACKeySettings);
         if (m_password)
             OPENSSL_cleanse(m_password->data(), m_password->size());
         m_password.reset();

@@ -65,8 +65,8 @@ Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(const TGCrypt
     std::string_view password, ByteView IV, ByteView encryptionSalt, ByteView HMACSalt, Handler handler)
 {
     auto writer = std::shared_ptr<TGEncryptor>(new TGEncryptor(std::move(handler), "TGEncryptor"));
-    auto encryptionKey = keyForPassword(password, encryptionSalt, settings.keySettings);
-    auto HMACKey = keyForPassword(password, HMACSalt, settings.HMACKeySettings);
+    auto [encryptionKey, HMACKey]
+        = keysForPassword(password, encryptionSalt, settings.keySettings, HMACSalt, settings.HMACKeySettings);
     if (!encryptionKey || !HMACKey) {
         const Error error = !encryptionKey ? encryptionKey.error() : HMACKey.error();
         writer->cleanupAndNotifyWithError(error);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <system_error>
+#include <thread>
 #include <cstring>
 
 namespace kaleon::container {
@@ -185,15 +187,46 @@ Bytes passwordBytes(std::string_view password, bool hasV2Password)
     return Bytes(bytes.begin(), bytes.end());
 }
 
-Result<Bytes> keyForPassword(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
+namespace {
+
+// Fills `key` (already of the wanted size); false when the derivation is refused.
+bool deriveKey(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings, Bytes& key)
 {
-    Bytes key(settings.keySize, 0);
     Bytes secret = passwordBytes(password, settings.hasV2Password);
     const int status = TGCryptorPBKDF2(settings.PBKDFAlgorithm, secret, salt, settings.PRF, settings.rounds, key);
     OPENSSL_cleanse(secret.data(), secret.size());
-    if (status != 0)
+    return status == 0;
+}
+
+} // namespace
+
+Result<Bytes> keyForPassword(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
+{
+    Bytes key(settings.keySize, 0);
+    if (!deriveKey(password, salt, settings, key))
         return cryptorError(kTGCryptorParamError);
     return key;
+}
+
+PasswordKeys keysForPassword(std::string_view password, ByteView encryptionSalt,
+    const TGCryptorKeyDerivationSettings& keySettings, ByteView HMACSalt,
+    const TGCryptorKeyDerivationSettings& HMACKeySettings)
+{
+    Bytes HMACKey(HMACKeySettings.keySize, 0);
+    bool HMACKeyDerived = false;
+    std::thread helper;
+    try {
+        helper = std::thread([&] { HMACKeyDerived = deriveKey(password, HMACSalt, HMACKeySettings, HMACKey); });
+    } catch (const std::system_error&) {
+    }
+    auto encryptionKey = keyForPassword(password, encryptionSalt, keySettings);
+    if (helper.joinable())
+        helper.join();
+    else
+        HMACKeyDerived = deriveKey(password, HMACSalt, HMACKeySettings, HMACKey);
+    if (!HMACKeyDerived)
+        return { std::move(encryptionKey), cryptorError(kTGCryptorParamError) };
+    return { std::move(encryptionKey), std::move(HMACKey) };
 }
 
 Result<Bytes> randomDataOfLength(size_t length)

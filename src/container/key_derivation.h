@@ -23,6 +23,17 @@ Bytes passwordBytes(std::string_view password, bool hasV2Password);
 // all-zero key.
 Result<Bytes> keyForPassword(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings);
 
+// The encryption key and the HMAC key of a password container, each as `keyForPassword` gives
+// it. The two derivations are independent and each takes milliseconds, so the second runs on a
+// short-lived thread of its own meanwhile (one after the other when no thread can be had).
+struct PasswordKeys {
+    Result<Bytes> encryptionKey;
+    Result<Bytes> HMACKey;
+};
+PasswordKeys keysForPassword(std::string_view password, ByteView encryptionSalt,
+    const TGCryptorKeyDerivationSettings& keySettings, ByteView HMACSalt,
+    const TGCryptorKeyDerivationSettings& HMACKeySettings);
+
 // Bytes from the system's cryptographically secure generator; an error when it has none to give.
 Result<Bytes> randomDataOfLength(size_t length);
 
