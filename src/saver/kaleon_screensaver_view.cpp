@@ -193,6 +193,10 @@ void KaleonScreensaverView::flattenLayerTree()
         if (sublayer != m_backgroundLayer)
             sublayer->removeFromSuperlayer();
     }
+    // The shape lives on in the picture: its own pixels go back to be reused while the saver
+    // idles, not when the next shape wants them.
+    if (m_animatingLayer)
+        m_animatingLayer->setContents(nullptr);
 }
 
 std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()

@@ -163,6 +163,8 @@ TEST_F(Motion, ShapesPileUpAsOneBackgroundLayer)
         EXPECT_EQ(view->layer()->sublayers(), std::vector<std::shared_ptr<anim::Layer>> { view->backgroundLayer() });
         EXPECT_NE(view->backgroundLayer()->contents(), nullptr);
         EXPECT_TRUE(view->animatingLayer()->transform().isIdentity());
+        // Once in the picture, the shape's own pixels are given up.
+        EXPECT_EQ(view->animatingLayer()->contents(), nullptr);
     }
 }
 
