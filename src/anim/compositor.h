@@ -20,7 +20,7 @@ public:
     Compositor(const Compositor&) = delete;
     Compositor& operator=(const Compositor&) = delete;
 
-    // Clears the target, draws `root` as it shows at `now` with its bounds' origin at the
+    // Clears the target (unless the tree paints all of it opaquely), draws `root` as it shows at `now` with its bounds' origin at the
     // target's top-left corner and `scale` pixels per point, and presents the result.
     void drawFrame(Layer& root, double scale, double now);
 
@@ -37,6 +37,9 @@ private:
     };
 
     void drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, double opacity);
+    gfx::AffineTransform sublayerToTarget(const Layer& sublayer, const gfx::AffineTransform& toTarget) const;
+    // Whether drawing `layer` paints every target pixel opaquely before anything else shows.
+    bool coversOpaquely(const Layer& layer, const gfx::AffineTransform& toTarget, const gfx::Size& pixels) const;
     ImageHandle imageFor(const std::shared_ptr<const gfx::Bitmap>& bitmap);
     void releaseUnused();
 

@@ -83,3 +83,42 @@ TEST(Compositor, ScalesPointsToPixels)
     ASSERT_EQ(target.filled.size(), 2u);
     EXPECT_EQ(target.filled[1], gfx::Rect(10, 20, 40, 10));
 }
+
+TEST(Compositor, ClearsOnlyWhatTheTreeDoesNotPaintOpaquely)
+{
+    // The clear is a fill of the whole target before any layer's own.
+    const auto clears = [](const std::shared_ptr<Layer>& root) {
+        CountingTarget target;
+        anim::Compositor compositor(target);
+        compositor.drawFrame(*root, 2.0, 0.0);
+        const size_t ownFills = root->sublayers().front()->backgroundColor() ? 1 : 0;
+        return target.filled.size() > ownFills;
+    };
+    auto root = Layer::create();
+    root->setFrame({ 0, 0, 50, 25 });
+    auto background = Layer::create();
+    background->setFrame({ 0, 0, 50, 25 });
+    root->addSublayer(background);
+    EXPECT_TRUE(clears(root)); // nothing painted yet
+
+    background->setBackgroundColor(gfx::Color { 0, 0, 1, 1 });
+    EXPECT_FALSE(clears(root));
+
+    background->setBackgroundColor(gfx::Color { 0, 0, 1, 0.5 });
+    EXPECT_TRUE(clears(root)); // shows through
+
+    background->setBackgroundColor(gfx::Color { 0, 0, 1, 1 });
+    background->setFrame({ 1, 0, 50, 25 });
+    EXPECT_TRUE(clears(root)); // leaves a column bare
+
+    background->setFrame({ 0, 0, 50, 25 });
+    background->setOpacity(0.5);
+    EXPECT_TRUE(clears(root));
+
+    background->setOpacity(1);
+    background->setBackgroundColor(std::nullopt);
+    auto picture = gfx::Bitmap::create(100, 50);
+    picture->setOpaque(true);
+    background->setContents(picture);
+    EXPECT_FALSE(clears(root)); // opaque contents over the whole layer
+}
