@@ -28,9 +28,12 @@ Without options kaleon opens a window. With --render it runs without a display,
 on a simulated clock, and writes one PNG file per interval (with --fps, also the
 pictures of each slide).
 
-Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist (set them
-with kaleon-config); --speed, --palette and --direction override them for this
-run only. A running kaleon picks up changed settings at once.)";
+Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist, an XML
+property list with the keys TGKaleonSpeedDefaultsKey (a number),
+TGKaleonColorPaletteDefaultsKey (a palette file name) and
+TGKaleonAnimationDirectionDefaultsKey (an integer); --speed, --palette and
+--direction override them for this run only. A running kaleon picks up changed
+settings at once.)";
 
 constexpr const char* kExamples = R"(
 Examples:
