@@ -193,7 +193,7 @@ int main(int argc, char** argv)
     ::setenv("KALEON_RESOURCES", KALEON_RESOURCES_DIR, 1);
     ::setenv("XDG_CONFIG_HOME", "/tmp/kaleon-saver-bench", 1);
     seedRandom(1);
-    host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName)
+    supply::moduleDefaults()
         ->setVolatileValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -70,23 +70,6 @@ std::optional<gfx::Size> parsePixelSize(const std::string& text)
     return size;
 }
 
-std::optional<gfx::Point> parsePair(const std::string& text)
-{
-    const auto comma = text.find(',');
-    if (comma == std::string::npos)
-        return std::nullopt;
-    double x = 0;
-    double y = 0;
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    const auto first = std::from_chars(begin, begin + comma, x);
-    const auto second = std::from_chars(begin + comma + 1, end, y);
-    if (first.ec != std::errc() || first.ptr != begin + comma || second.ec != std::errc() || second.ptr != end
-        || !std::isfinite(x) || !std::isfinite(y))
-        return std::nullopt;
-    return gfx::Point { x, y };
-}
-
 // RRGGBB, with or without a leading #.
 std::optional<gfx::Color> parseColor(std::string text)
 {
@@ -324,7 +307,7 @@ int main(int argc, char** argv)
         return fail("--size wants WIDTHxHEIGHT in pixels, for example 800x600, not '" + sizeText + "'", 2);
     request.size = *size;
     if (!translateText.empty()) {
-        const auto pair = parsePair(translateText);
+        const auto pair = gfx::parsePoint(translateText);
         if (!pair)
             return fail("--translate wants TX,TY, for example 10,-5, not '" + translateText + "'", 2);
         request.translation = *pair;

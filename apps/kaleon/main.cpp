@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const auto defaults = host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
+    const auto defaults = supply::moduleDefaults();
     if (speed)
         defaults->setVolatileValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(static_cast<double>(*speed)));
     if (direction)

@@ -26,6 +26,12 @@ bool covers(const gfx::Rect& rect, const gfx::AffineTransform& transform, const 
         && std::max(a.y, b.y) >= area.height;
 }
 
+// Whether a layer's contents are opaque and drawn over all of it, hiding its background.
+bool opaqueContentsCover(const Layer& layer, const std::shared_ptr<const gfx::Bitmap>& contents)
+{
+    return contents && contents->isOpaque() && layer.contentsDestination() == layer.bounds();
+}
+
 } // namespace
 
 Compositor::Compositor(RenderTarget& target)
@@ -69,9 +75,7 @@ void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, d
     const gfx::Rect bounds = layer.bounds();
     layer.displayIfNeeded(m_waitForDrawing);
     const auto contents = layer.contents();
-    // Opaque contents over the whole layer hide its background colour.
-    const bool hidden = contents && contents->isOpaque() && layer.contentsRect() == bounds;
-    if (const auto color = layer.backgroundColor(); color && color->alpha > 0 && !hidden) {
+    if (const auto color = layer.backgroundColor(); color && color->alpha > 0 && !opaqueContentsCover(layer, contents)) {
         gfx::Color shown = *color;
         shown.alpha *= opacity;
         m_target.fillRect(bounds, shown, toTarget);
@@ -102,8 +106,7 @@ bool Compositor::coversOpaquely(const Layer& layer, const gfx::AffineTransform& 
     const gfx::Rect bounds = layer.bounds();
     const auto color = layer.backgroundColor();
     const auto contents = layer.contents();
-    const bool opaque = (color && color->alpha >= 1.0)
-        || (contents && contents->isOpaque() && layer.contentsDestination() == bounds);
+    const bool opaque = (color && color->alpha >= 1.0) || opaqueContentsCover(layer, contents);
     if (opaque && covers(bounds, toTarget, pixels))
         return true;
     // Nothing of its own drawn: its first sublayer is what is drawn first.

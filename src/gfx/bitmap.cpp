@@ -34,17 +34,15 @@ public:
             std::unique_lock lock(m_mutex);
             for (;;) {
                 // The smallest that fits, a clean one before one still to be cleared.
+                const auto rank = [](const Buffer& buffer) { return std::pair(buffer.dirty != 0, buffer.capacity); };
                 auto best = m_buffers.end();
                 bool busy = false;
                 for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
                     if (it->capacity < bytes)
                         continue;
-                    if (it->clearing) {
+                    if (it->clearing)
                         busy = true;
-                        continue;
-                    }
-                    if (best == m_buffers.end() || (it->dirty == 0) > (best->dirty == 0)
-                        || ((it->dirty == 0) == (best->dirty == 0) && it->capacity < best->capacity))
+                    else if (best == m_buffers.end() || rank(*it) < rank(*best))
                         best = it;
                 }
                 if (best != m_buffers.end()) {

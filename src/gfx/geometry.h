@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -42,23 +43,31 @@ struct Rect {
     friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };
 
+// "X<separator>Y", two finite numbers and nothing else, such as "10,-5".
+inline std::optional<Point> parsePoint(std::string_view text, char separator = ',')
+{
+    const auto split = text.find(separator);
+    if (split == std::string_view::npos)
+        return std::nullopt;
+    double x = 0;
+    double y = 0;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const auto first = std::from_chars(begin, begin + split, x);
+    const auto second = std::from_chars(begin + split + 1, end, y);
+    if (first.ec != std::errc() || first.ptr != begin + split || second.ec != std::errc() || second.ptr != end
+        || !std::isfinite(x) || !std::isfinite(y))
+        return std::nullopt;
+    return Point { x, y };
+}
+
 // "WIDTHxHEIGHT", each a number from 1 to 32767 (the largest bitmap side we make).
 inline std::optional<Size> parseSize(std::string_view text)
 {
-    const auto x = text.find('x');
-    if (x == std::string_view::npos)
+    const auto size = parsePoint(text, 'x');
+    if (!size || !(size->x >= 1 && size->y >= 1 && size->x <= 32767 && size->y <= 32767))
         return std::nullopt;
-    double width = 0;
-    double height = 0;
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    const auto first = std::from_chars(begin, begin + x, width);
-    const auto second = std::from_chars(begin + x + 1, end, height);
-    if (first.ec != std::errc() || first.ptr != begin + x || second.ec != std::errc() || second.ptr != end)
-        return std::nullopt;
-    if (!(width >= 1 && height >= 1 && width <= 32767 && height <= 32767))
-        return std::nullopt;
-    return Size { width, height };
+    return Size { size->x, size->y };
 }
 
 } // namespace kaleon::gfx

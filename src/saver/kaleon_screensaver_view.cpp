@@ -21,11 +21,6 @@ constexpr double kSlideShare = 0.7;
 constexpr double kLogoFadeShare = 0.5;
 constexpr std::string_view kFailedToCreateContext = "Failed to create context.";
 
-std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
-{
-    return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
-}
-
 } // namespace
 
 std::shared_ptr<KaleonScreensaverView> KaleonScreensaverView::make(gfx::Rect frame, bool isPreview)
@@ -66,7 +61,7 @@ KaleonScreensaverView::~KaleonScreensaverView()
 
 void KaleonScreensaverView::setupDefaults()
 {
-    moduleDefaults()->registerDefaults({
+    supply::moduleDefaults()->registerDefaults({
         { std::string(supply::TGKaleonSpeedDefaultsKey), PlistValue(static_cast<double>(supply::kDefaultSpeed)) },
         { std::string(supply::TGKaleonColorPaletteDefaultsKey), PlistValue(std::string(supply::kDefaultPaletteFilename)) },
         { std::string(supply::TGKaleonAnimationDirectionDefaultsKey), PlistValue(supply::kDefaultDirection) },
@@ -75,7 +70,7 @@ void KaleonScreensaverView::setupDefaults()
 
 double KaleonScreensaverView::animationInterval() const
 {
-    const float speed = moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey);
+    const float speed = supply::moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey);
     // The host needs a positive, finite interval: NaN, infinities and negative speeds count as 0.
     if (speed == 0.0f || !std::isfinite(speed) || speed < 0.0f)
         return kFallbackInterval;
@@ -84,7 +79,7 @@ double KaleonScreensaverView::animationInterval() const
 
 std::int64_t KaleonScreensaverView::directionType() const
 {
-    return moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey);
+    return supply::moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey);
 }
 
 PictureGeometry pictureGeometry(double width, double height, double scale)

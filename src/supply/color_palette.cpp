@@ -81,7 +81,7 @@ std::shared_ptr<TGColorPalette> TGColorPalette::paletteWithFilename(std::string_
 
 std::shared_ptr<TGColorPalette> TGColorPalette::currentPalette()
 {
-    const auto defaults = host::ScreenSaverDefaults::defaultsForModuleWithName(TGKaleonDefaultsModuleName);
+    const auto defaults = moduleDefaults();
     auto stored = defaults->stringForKey(TGKaleonColorPaletteDefaultsKey).value_or("");
     if (stored.empty())
         stored = kDefaultPaletteFilename;

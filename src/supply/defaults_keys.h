@@ -1,5 +1,8 @@
 #pragma once
 
+#include "host/screen_saver_defaults.h"
+
+#include <memory>
 #include <string_view>
 
 namespace kaleon::supply {
@@ -15,6 +18,12 @@ inline constexpr std::string_view TGKaleonAnimationDirectionDefaultsKey = "TGKal
 // Posted with no object by whoever changed a setting.
 inline constexpr std::string_view TGKaleonConfigurationDidChangeNotificationName
     = "TGKaleonConfigurationDidChangeNotificationName";
+
+// Kaleon's settings store.
+inline std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
+{
+    return host::ScreenSaverDefaults::defaultsForModuleWithName(TGKaleonDefaultsModuleName);
+}
 
 inline constexpr float kDefaultSpeed = 450.0f;
 inline constexpr std::string_view kDefaultPaletteFilename = "KaleonColors.plist";

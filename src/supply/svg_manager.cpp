@@ -168,7 +168,7 @@ void TGSVGManager::randomizePalette()
     m_allAvailableColors = chosen->colors();
     m_colorsLeft = m_allAvailableColors;
 
-    const auto defaults = host::ScreenSaverDefaults::defaultsForModuleWithName(TGKaleonDefaultsModuleName);
+    const auto defaults = moduleDefaults();
     defaults->setValue(TGKaleonColorPaletteDefaultsKey, PlistValue(chosen->filename()));
     if (auto saved = defaults->synchronize(); !saved)
         log("Cannot save the settings: " + saved.error().message);

@@ -17,11 +17,6 @@ using saver::KaleonScreensaverView;
 
 namespace {
 
-std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
-{
-    return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
-}
-
 void postConfigurationChange()
 {
     NotificationCenter::defaultCenter().post(supply::TGKaleonConfigurationDidChangeNotificationName);
@@ -52,8 +47,8 @@ protected:
     {
         for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonColorPaletteDefaultsKey,
                  supply::TGKaleonAnimationDirectionDefaultsKey })
-            moduleDefaults()->removeObjectForKey(key);
-        moduleDefaults()->clearVolatileValues();
+            supply::moduleDefaults()->removeObjectForKey(key);
+        supply::moduleDefaults()->clearVolatileValues();
     }
 };
 
@@ -100,7 +95,7 @@ TEST_F(SaverView, IntervalFollowsTheStoredSpeed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, c.speed);
+        supply::moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, c.speed);
         EXPECT_NEAR(view->animationInterval(), c.interval, 1e-6);
         // The host only ever gets a positive, finite interval.
         postConfigurationChange();
@@ -112,20 +107,20 @@ TEST_F(SaverView, DirectionIsReadAfreshEachTime)
 {
     const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
     EXPECT_EQ(view->directionType(), 0);
-    moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 3);
+    supply::moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 3);
     EXPECT_EQ(view->directionType(), 3);
-    moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(5));
+    supply::moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(5));
     EXPECT_EQ(view->directionType(), 5);
-    moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(-1));
+    supply::moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(-1));
     EXPECT_EQ(view->directionType(), -1);
 }
 
 TEST_F(SaverView, DefaultsAreRegisteredButNeverStored)
 {
     const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
-    EXPECT_EQ(moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "KaleonColors.plist");
-    EXPECT_FLOAT_EQ(moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey), 450.0f);
-    EXPECT_TRUE(moduleDefaults()->storedValues().empty());
+    EXPECT_EQ(supply::moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "KaleonColors.plist");
+    EXPECT_FLOAT_EQ(supply::moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey), 450.0f);
+    EXPECT_TRUE(supply::moduleDefaults()->storedValues().empty());
 }
 
 TEST_F(SaverView, TwoViewsSharingTheSupplierStartInDifferentColours)
@@ -162,15 +157,11 @@ TEST_F(SaverView, SettingsChangeReloadsThePalette)
 {
     test::TemporaryDirectory folder;
     test::ScopedEnvironment resources("KALEON_RESOURCES", folder.path().string());
-    const auto palette = [](const char* name, std::vector<std::string> colors) {
-        PlistValue::Array array(colors.begin(), colors.end());
-        return xmlPlist(PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
-    };
-    test::writeFile(folder / "KaleonColors.plist", palette("Kaleon", { "010101", "020202", "030303" }));
-    test::writeFile(folder / "Red.plist", palette("Reds", { "ff0000", "ee0000", "dd0000" }));
+    test::writeFile(folder / "KaleonColors.plist", test::paletteText("Kaleon", { "010101", "020202", "030303" }));
+    test::writeFile(folder / "Red.plist", test::paletteText("Reds", { "ff0000", "ee0000", "dd0000" }));
     const auto view = KaleonScreensaverView::make({ 0, 0, 100, 100 }, false);
 
-    moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Red.plist"));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Red.plist"));
     postConfigurationChange();
     const auto reds = supply::TGColorPalette::paletteWithFilename("Red.plist")->colors();
     const auto color = *view->backgroundLayer()->backgroundColor();

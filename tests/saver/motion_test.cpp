@@ -18,11 +18,6 @@ using saver::KaleonScreensaverView;
 
 namespace {
 
-std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
-{
-    return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
-}
-
 // A view in a window of its own, with shapes from the shipped artwork, driven by hand.
 class Motion : public testing::Test {
 protected:
@@ -30,9 +25,9 @@ protected:
     {
         seedRandom(7);
         for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonAnimationDirectionDefaultsKey })
-            moduleDefaults()->removeObjectForKey(key);
-        moduleDefaults()->clearVolatileValues();
-        moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
+            supply::moduleDefaults()->removeObjectForKey(key);
+        supply::moduleDefaults()->clearVolatileValues();
+        supply::moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
         supply::TGSVGManager::instance()->setSvgPath(KALEON_TEST_RESOURCES_DIR);
         supply::TGSVGManager::instance()->setAllSVGNames(std::nullopt);
     }
@@ -139,7 +134,7 @@ TEST_F(Motion, DirectionZeroCyclesBelowAboveLeftRight)
         entries.push_back(t.ty() > 0 ? "below" : t.ty() < 0 ? "above" : t.tx() < 0 ? "left" : "right");
     }
     EXPECT_EQ(entries, (std::vector<std::string> { "below", "above", "left", "right", "below" }));
-    moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 7);
+    supply::moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 7);
     view->configureAnimationTransform();
     EXPECT_TRUE(view->animatingLayer()->transform().isIdentity());
     EXPECT_EQ(view->viewPositionIndex(), 1u);
@@ -170,7 +165,7 @@ TEST_F(Motion, ShapesPileUpAsOneBackgroundLayer)
 
 TEST_F(Motion, ThePictureIsWhatTheScreenShowed)
 {
-    moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 2);
+    supply::moduleDefaults()->setInteger(supply::TGKaleonAnimationDirectionDefaultsKey, 2);
     auto view = makeView({ 300, 200 }, 2);
     frameAt(*view, 0);
     // Just before the end of the slide the shape is at rest on screen (to within half a pixel).

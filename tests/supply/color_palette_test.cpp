@@ -37,11 +37,7 @@ class PaletteFolder : public testing::Test {
 protected:
     void SetUp() override
     {
-        defaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
-    }
-    static std::shared_ptr<host::ScreenSaverDefaults> defaults()
-    {
-        return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
+        supply::moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
     }
 
     test::TemporaryDirectory folder;
@@ -137,17 +133,17 @@ TEST_F(PaletteFolder, CurrentPaletteFallsBackToTheDefault)
     test::writeFile(folder / "Ocean.plist", paletteText("Ocean", { "0000ff", "00ffff", "ffffff" }));
 
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
-    defaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Ocean.plist"));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Ocean.plist"));
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "Ocean.plist");
-    defaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(""));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(""));
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
-    defaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Gone.plist"));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Gone.plist"));
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
-    EXPECT_EQ(defaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Gone.plist");
-    defaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(12));
+    EXPECT_EQ(supply::moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Gone.plist");
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(12));
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
 
     std::filesystem::remove(folder / "KaleonColors.plist");
-    defaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Gone.plist"));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Gone.plist"));
     EXPECT_EQ(TGColorPalette::currentPalette(), nullptr);
 }

@@ -32,24 +32,13 @@ std::vector<Color> grays(std::initializer_list<int> levels)
     return colors;
 }
 
-std::string paletteText(const std::string& name, const std::vector<std::string>& colors)
-{
-    PlistValue::Array array(colors.begin(), colors.end());
-    return xmlPlist(PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
-}
-
-std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
-{
-    return host::ScreenSaverDefaults::defaultsForModuleWithName(supply::TGKaleonDefaultsModuleName);
-}
-
 // A supplier over an in-memory palette, with an empty resource folder behind it.
 class ColorPicker : public testing::Test {
 protected:
     void SetUp() override
     {
         seedRandom(2024);
-        moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
+        supply::moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
     }
 
     std::shared_ptr<TGSVGManager> managerWith(std::vector<Color> colors)
@@ -147,20 +136,20 @@ TEST_F(ColorPicker, DuplicateEntriesWeighTheFirstPickAndShortenThePass)
 
 TEST_F(ColorPicker, UpdatedPaletteStillAvoidsTheLastTwoPicks)
 {
-    test::writeFile(folder / "KaleonColors.plist", paletteText("Kaleon", { "0a0a0a", "141414", "1e1e1e" }));
-    test::writeFile(folder / "Wide.plist", paletteText("Wide", { "0a0a0a", "141414", "1e1e1e", "282828" }));
+    test::writeFile(folder / "KaleonColors.plist", test::paletteText("Kaleon", { "0a0a0a", "141414", "1e1e1e" }));
+    test::writeFile(folder / "Wide.plist", test::paletteText("Wide", { "0a0a0a", "141414", "1e1e1e", "282828" }));
     for (int run = 0; run < 50; ++run) {
         auto manager = TGSVGManager::make();
         ASSERT_EQ(manager->currentColorPalette()->filename(), "KaleonColors.plist");
         const auto before = picks(*manager, 2);
-        moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Wide.plist"));
+        supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Wide.plist"));
         manager->updateColorPalette();
         EXPECT_EQ(manager->currentColorPalette()->filename(), "Wide.plist");
         EXPECT_EQ(manager->colorsLeft().size(), 4u);
         const Color next = manager->randomColor();
         EXPECT_NE(next, before[0]);
         EXPECT_NE(next, before[1]);
-        moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
+        supply::moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
     }
 }
 
@@ -203,8 +192,8 @@ TEST_F(ColorPicker, NoColoursFallBackToBuiltInOnesWithOneLogLine)
 
 TEST_F(ColorPicker, RandomizePaletteSwitchesColoursAndStoresTheChoiceSilently)
 {
-    test::writeFile(folder / "KaleonColors.plist", paletteText("Kaleon", { "010101", "020202", "030303" }));
-    test::writeFile(folder / "Other.plist", paletteText("Other", { "0a0a0a", "0b0b0b", "0c0c0c" }));
+    test::writeFile(folder / "KaleonColors.plist", test::paletteText("Kaleon", { "010101", "020202", "030303" }));
+    test::writeFile(folder / "Other.plist", test::paletteText("Other", { "0a0a0a", "0b0b0b", "0c0c0c" }));
     struct Counter {
         int count = 0;
         void changed(const Notification&) { ++count; }
@@ -219,22 +208,22 @@ TEST_F(ColorPicker, RandomizePaletteSwitchesColoursAndStoresTheChoiceSilently)
     EXPECT_EQ(capture.lines(), std::vector<std::string> { "Randomizing palette" });
     EXPECT_EQ(manager->availableColors(), grays({ 10, 11, 12 }));
     EXPECT_EQ(manager->currentColorPalette()->filename(), "KaleonColors.plist");
-    EXPECT_EQ(moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Other.plist");
-    auto reread = host::ScreenSaverDefaults::makeWithFile(moduleDefaults()->file());
+    EXPECT_EQ(supply::moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Other.plist");
+    auto reread = host::ScreenSaverDefaults::makeWithFile(supply::moduleDefaults()->file());
     EXPECT_EQ(reread->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Other.plist");
     EXPECT_EQ(counter->count, 0);
 }
 
 TEST_F(ColorPicker, RandomizePaletteWithNoOtherPaletteChangesNothing)
 {
-    test::writeFile(folder / "KaleonColors.plist", paletteText("Kaleon", { "010101", "020202", "030303" }));
+    test::writeFile(folder / "KaleonColors.plist", test::paletteText("Kaleon", { "010101", "020202", "030303" }));
     auto manager = TGSVGManager::make();
     const auto before = manager->availableColors();
     ScopedLogCapture capture;
     manager->randomizePalette();
     EXPECT_EQ(capture.lines(), std::vector<std::string> { "Randomizing palette" });
     EXPECT_EQ(manager->availableColors(), before);
-    EXPECT_EQ(moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), std::nullopt);
+    EXPECT_EQ(supply::moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), std::nullopt);
 }
 
 TEST_F(ColorPicker, InstanceIsOnePerProcess)

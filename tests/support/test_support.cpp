@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "core/plist.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -91,6 +93,12 @@ TemporaryDirectory* g_configHome = nullptr;
 const std::filesystem::path& configHome()
 {
     return g_configHome->path();
+}
+
+std::string paletteText(const std::string& name, const std::vector<std::string>& colors)
+{
+    PlistValue::Array array(colors.begin(), colors.end());
+    return xmlPlist(PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
 }
 
 } // namespace kaleon::test

@@ -36,6 +36,8 @@ private:
 };
 
 void writeFile(const std::filesystem::path& path, const std::string& contents);
+// A palette file's text: an XML property list with a name and colours ("RRGGBB").
+std::string paletteText(const std::string& name, const std::vector<std::string>& colors);
 std::string readFile(const std::filesystem::path& path);
 
 struct ProgramResult {
