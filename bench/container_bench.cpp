@@ -11,9 +11,9 @@
 
 #include <benchmark/benchmark.h>
 #include <latch>
-#include <semaphore>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <semaphore>
 #include <sys/resource.h>
 
 using namespace kaleon;
@@ -48,8 +48,8 @@ void BM_OpenSSLPKCS5PBKDF2Reference(benchmark::State& state)
     Bytes key(32);
     const std::string_view password = "9d41c07be35a86f2d0b7e4196ac3f528";
     for (auto _ : state) {
-        PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), kSalt.data(), static_cast<int>(kSalt.size()),
-            10000, EVP_sha1(), static_cast<int>(key.size()), key.data());
+        PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), kSalt.data(),
+            static_cast<int>(kSalt.size()), 10000, EVP_sha1(), static_cast<int>(key.size()), key.data());
         benchmark::DoNotOptimize(key.data());
     }
 }

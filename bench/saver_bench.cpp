@@ -193,8 +193,7 @@ int main(int argc, char** argv)
     ::setenv("KALEON_RESOURCES", KALEON_RESOURCES_DIR, 1);
     ::setenv("XDG_CONFIG_HOME", "/tmp/kaleon-saver-bench", 1);
     seedRandom(1);
-    supply::moduleDefaults()
-        ->setVolatileValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
+    supply::moduleDefaults()->setVolatileValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -58,9 +58,8 @@ void BM_InProcessFirstFrame(benchmark::State& state)
     options.frames = 1;
     options.size = { 1920, 1080 };
     for (auto _ : state) {
-        const auto written = host::renderOffscreen(options, [](gfx::Rect frame, bool isPreview) {
-            return saver::KaleonScreensaverView::make(frame, isPreview);
-        });
+        const auto written = host::renderOffscreen(options,
+            [](gfx::Rect frame, bool isPreview) { return saver::KaleonScreensaverView::make(frame, isPreview); });
         benchmark::DoNotOptimize(written.has_value());
     }
 }

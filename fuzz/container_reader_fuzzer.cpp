@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode == 0) {
         reader = TGDecryptor::makeWithPassword("password", handler);
     } else {
-        reader = TGDecryptor::makeWithEncryptionKey(key, mode == 1 ? std::optional<ByteView>(key) : std::nullopt, handler);
+        reader
+            = TGDecryptor::makeWithEncryptionKey(key, mode == 1 ? std::optional<ByteView>(key) : std::nullopt, handler);
     }
     reader->setSettings(settings);
     std::vector<size_t> pieces;
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     reader->finish();
     done.wait();
-    reader->queue()->sync([] { });
+    reader->queue()->sync([] {});
     if (finalCalls != 1)
         __builtin_trap();
     return 0;

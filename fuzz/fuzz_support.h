@@ -10,7 +10,7 @@
 inline void silenceLog()
 {
     static const bool silenced = [] {
-        kaleon::setLogSink([](std::string_view) { });
+        kaleon::setLogSink([](std::string_view) {});
         return true;
     }();
     (void)silenced;

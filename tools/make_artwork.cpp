@@ -7,13 +7,13 @@
 // the container writer under the shape password. The moving layer fills all of a shape's paths
 // at once with the non-zero rule, so holes wind the other way round.
 
+#include "container/encryptor.h"
 #include "gfx/bitmap.h"
 #include "gfx/cairo_path.h"
 #include "gfx/path.h"
 #include "supply/shape_file.h"
 #include "svg/document.h"
 #include "svg/svg_writer.h"
-#include "container/encryptor.h"
 
 #include <cmath>
 #include <cstdio>
@@ -182,217 +182,244 @@ struct Shape {
 std::vector<Shape> shapes()
 {
     return {
-        { "rosette", [] {
-             Paths p;
-             for (int i = 0; i < 12; ++i)
-                 p.push_back(ring(polar(kC, 330, i * kPi / 6), 170, 120));
-             p.push_back(ring(kC, 200, 150));
-             p.push_back(circle(kC, 90));
-             return p;
-         } },
+        { "rosette",
+            [] {
+                Paths p;
+                for (int i = 0; i < 12; ++i)
+                    p.push_back(ring(polar(kC, 330, i * kPi / 6), 170, 120));
+                p.push_back(ring(kC, 200, 150));
+                p.push_back(circle(kC, 90));
+                return p;
+            } },
         { "star-eight", [] { return Paths { polygon(starPoints(kC, 8, 500, 220, -kPi / 2)) }; } },
-        { "star-five-ringed", [] {
-             // A ring cut out of the star: the band between the circles winds back to zero.
-             Paths p { polygon(starPoints(kC, 5, 500, 200, -kPi / 2)) };
-             p.push_back(circle(kC, 150, false));
-             p.push_back(circle(kC, 110, true));
-             return p;
-         } },
-        { "lotus", [] {
-             Paths p;
-             for (int i = 0; i < 12; ++i)
-                 p.push_back(petal(kC, 110, 500, i * kPi / 6, 110));
-             p.push_back(ring(kC, 100, 60));
-             return p;
-         } },
-        { "daisy", [] {
-             Paths p;
-             for (int i = 0; i < 20; ++i)
-                 p.push_back(petal(kC, 150, 500, i * kPi / 10, 55));
-             p.push_back(ring(kC, 140, 70));
-             return p;
-         } },
-        { "mandala", [] {
-             Paths p { ring(kC, 500, 440), ring(kC, 200, 150) };
-             for (int i = 0; i < 16; ++i)
-                 p.push_back(petal(kC, 210, 430, i * kPi / 8, 50));
-             for (int i = 0; i < 8; ++i)
-                 p.push_back(circle(polar(kC, 90, i * kPi / 4), 35));
-             return p;
-         } },
-        { "sunburst", [] {
-             Paths p { circle(kC, 180) };
-             for (int i = 0; i < 24; ++i) {
-                 const double a = i * kPi / 12;
-                 p.push_back(polygon({ polar(kC, 200, a - 0.09), polar(kC, 500, a), polar(kC, 200, a + 0.09) }));
-             }
-             return p;
-         } },
-        { "gear", [] {
-             std::vector<Point> teeth;
-             for (int i = 0; i < 18; ++i) {
-                 const double a = i * 2 * kPi / 18;
-                 teeth.push_back(polar(kC, 400, a - 0.1));
-                 teeth.push_back(polar(kC, 500, a - 0.06));
-                 teeth.push_back(polar(kC, 500, a + 0.06));
-                 teeth.push_back(polar(kC, 400, a + 0.1));
-             }
-             Paths p { polygon(teeth) };
-             p.push_back(circle(kC, 160, false));
-             for (int i = 0; i < 6; ++i)
-                 p.push_back(circle(polar(kC, 280, i * kPi / 3), 55, false));
-             return p;
-         } },
-        { "interlocking-rings", [] {
-             Paths p;
-             for (int i = 0; i < 5; ++i)
-                 p.push_back(ring({ 170.0 + i * 165, 500.0 + (i % 2 ? 120 : -120) }, 170, 135));
-             return p;
-         } },
-        { "olympic-knot", [] {
-             Paths p;
-             for (int i = 0; i < 6; ++i)
-                 p.push_back(ring(polar(kC, 200, i * kPi / 3), 300, 260));
-             return p;
-         } },
-        { "waves", [] {
-             Paths p;
-             for (int i = 0; i < 5; ++i)
-                 p.push_back(wave(80 + i * 170, 1000, 80, 60, 4));
-             return p;
-         } },
-        { "ripple", [] {
-             Paths p;
-             for (int i = 0; i < 5; ++i)
-                 p.push_back(ring(kC, 500 - i * 100, 450 - i * 100));
-             return p;
-         } },
-        { "lattice", [] {
-             Paths p { rectangle(0, 0, 1000, 1000) };
-             for (int y = 0; y < 5; ++y) {
-                 for (int x = 0; x < 5; ++x)
-                     p.push_back(rectangle(30 + x * 196, 30 + y * 196, 154, 154, false));
-             }
-             return p;
-         } },
-        { "diamond-lattice", [] {
-             Paths p;
-             for (int y = 0; y < 6; ++y) {
-                 for (int x = 0; x < 6; ++x) {
-                     const Point c { 83.0 + x * 167, 83.0 + y * 167 };
-                     p.push_back(polygon(regular(c, 4, 95, 0)));
-                     p.push_back(polygon(regular(c, 4, 40, 0), false));
-                 }
-             }
-             return p;
-         } },
-        { "honeycomb", [] {
-             Paths p;
-             for (int row = 0; row < 6; ++row) {
-                 for (int col = 0; col < 6; ++col) {
-                     const Point c { 90.0 + col * 160 + (row % 2) * 80, 90.0 + row * 139 };
-                     p.push_back(polygon(regular(c, 6, 88, kPi / 6)));
-                     p.push_back(polygon(regular(c, 6, 60, kPi / 6), false));
-                 }
-             }
-             return p;
-         } },
-        { "spiral-galaxy", [] {
-             Paths p;
-             for (int i = 0; i < 3; ++i)
-                 p.push_back(spiral(kC, 1.25, 40, 500, 110, i * 2 * kPi / 3));
-             p.push_back(circle(kC, 70));
-             return p;
-         } },
+        { "star-five-ringed",
+            [] {
+                // A ring cut out of the star: the band between the circles winds back to zero.
+                Paths p { polygon(starPoints(kC, 5, 500, 200, -kPi / 2)) };
+                p.push_back(circle(kC, 150, false));
+                p.push_back(circle(kC, 110, true));
+                return p;
+            } },
+        { "lotus",
+            [] {
+                Paths p;
+                for (int i = 0; i < 12; ++i)
+                    p.push_back(petal(kC, 110, 500, i * kPi / 6, 110));
+                p.push_back(ring(kC, 100, 60));
+                return p;
+            } },
+        { "daisy",
+            [] {
+                Paths p;
+                for (int i = 0; i < 20; ++i)
+                    p.push_back(petal(kC, 150, 500, i * kPi / 10, 55));
+                p.push_back(ring(kC, 140, 70));
+                return p;
+            } },
+        { "mandala",
+            [] {
+                Paths p { ring(kC, 500, 440), ring(kC, 200, 150) };
+                for (int i = 0; i < 16; ++i)
+                    p.push_back(petal(kC, 210, 430, i * kPi / 8, 50));
+                for (int i = 0; i < 8; ++i)
+                    p.push_back(circle(polar(kC, 90, i * kPi / 4), 35));
+                return p;
+            } },
+        { "sunburst",
+            [] {
+                Paths p { circle(kC, 180) };
+                for (int i = 0; i < 24; ++i) {
+                    const double a = i * kPi / 12;
+                    p.push_back(polygon({ polar(kC, 200, a - 0.09), polar(kC, 500, a), polar(kC, 200, a + 0.09) }));
+                }
+                return p;
+            } },
+        { "gear",
+            [] {
+                std::vector<Point> teeth;
+                for (int i = 0; i < 18; ++i) {
+                    const double a = i * 2 * kPi / 18;
+                    teeth.push_back(polar(kC, 400, a - 0.1));
+                    teeth.push_back(polar(kC, 500, a - 0.06));
+                    teeth.push_back(polar(kC, 500, a + 0.06));
+                    teeth.push_back(polar(kC, 400, a + 0.1));
+                }
+                Paths p { polygon(teeth) };
+                p.push_back(circle(kC, 160, false));
+                for (int i = 0; i < 6; ++i)
+                    p.push_back(circle(polar(kC, 280, i * kPi / 3), 55, false));
+                return p;
+            } },
+        { "interlocking-rings",
+            [] {
+                Paths p;
+                for (int i = 0; i < 5; ++i)
+                    p.push_back(ring({ 170.0 + i * 165, 500.0 + (i % 2 ? 120 : -120) }, 170, 135));
+                return p;
+            } },
+        { "olympic-knot",
+            [] {
+                Paths p;
+                for (int i = 0; i < 6; ++i)
+                    p.push_back(ring(polar(kC, 200, i * kPi / 3), 300, 260));
+                return p;
+            } },
+        { "waves",
+            [] {
+                Paths p;
+                for (int i = 0; i < 5; ++i)
+                    p.push_back(wave(80 + i * 170, 1000, 80, 60, 4));
+                return p;
+            } },
+        { "ripple",
+            [] {
+                Paths p;
+                for (int i = 0; i < 5; ++i)
+                    p.push_back(ring(kC, 500 - i * 100, 450 - i * 100));
+                return p;
+            } },
+        { "lattice",
+            [] {
+                Paths p { rectangle(0, 0, 1000, 1000) };
+                for (int y = 0; y < 5; ++y) {
+                    for (int x = 0; x < 5; ++x)
+                        p.push_back(rectangle(30 + x * 196, 30 + y * 196, 154, 154, false));
+                }
+                return p;
+            } },
+        { "diamond-lattice",
+            [] {
+                Paths p;
+                for (int y = 0; y < 6; ++y) {
+                    for (int x = 0; x < 6; ++x) {
+                        const Point c { 83.0 + x * 167, 83.0 + y * 167 };
+                        p.push_back(polygon(regular(c, 4, 95, 0)));
+                        p.push_back(polygon(regular(c, 4, 40, 0), false));
+                    }
+                }
+                return p;
+            } },
+        { "honeycomb",
+            [] {
+                Paths p;
+                for (int row = 0; row < 6; ++row) {
+                    for (int col = 0; col < 6; ++col) {
+                        const Point c { 90.0 + col * 160 + (row % 2) * 80, 90.0 + row * 139 };
+                        p.push_back(polygon(regular(c, 6, 88, kPi / 6)));
+                        p.push_back(polygon(regular(c, 6, 60, kPi / 6), false));
+                    }
+                }
+                return p;
+            } },
+        { "spiral-galaxy",
+            [] {
+                Paths p;
+                for (int i = 0; i < 3; ++i)
+                    p.push_back(spiral(kC, 1.25, 40, 500, 110, i * 2 * kPi / 3));
+                p.push_back(circle(kC, 70));
+                return p;
+            } },
         { "nautilus", [] { return Paths { spiral(kC, 2.5, 20, 500, 150, 0) }; } },
-        { "snowflake", [] {
-             Paths p;
-             for (int i = 0; i < 6; ++i) {
-                 const double a = i * kPi / 3;
-                 p.push_back(rotated(rectangle(470, 0, 60, 500), kC, a));
-                 p.push_back(rotated(polygon({ { 500, 150 }, { 620, 60 }, { 640, 90 }, { 500, 210 } }), kC, a));
-                 p.push_back(rotated(polygon({ { 500, 150 }, { 500, 210 }, { 360, 90 }, { 380, 60 } }), kC, a));
-             }
-             p.push_back(polygon(regular(kC, 6, 110, 0)));
-             return p;
-         } },
-        { "compass-rose", [] {
-             Paths p;
-             for (int i = 0; i < 8; ++i) {
-                 const double a = i * kPi / 4;
-                 const double length = i % 2 == 0 ? 500 : 330;
-                 p.push_back(polygon({ kC, polar(kC, 70, a - kPi / 4), polar(kC, length, a), polar(kC, 70, a + kPi / 4) }));
-             }
-             p.push_back(ring(kC, 200, 170));
-             return p;
-         } },
-        { "clover", [] {
-             Paths p;
-             for (int i = 0; i < 4; ++i)
-                 p.push_back(circle(polar(kC, 270, i * kPi / 2 + kPi / 4), 230));
-             return p;
-         } },
-        { "crescents", [] {
-             Paths p;
-             for (int i = 0; i < 3; ++i) {
-                 Path moon;
-                 const Point c { 180.0 + i * 320, 500 };
-                 addCircle(moon, c, 170, true);
-                 addCircle(moon, { c.x + 60, c.y - 20 }, 120, false);
-                 p.push_back(moon);
-             }
-             return p;
-         } },
-        { "chevrons", [] {
-             Paths p;
-             for (int i = 0; i < 5; ++i) {
-                 const double y = i * 200;
-                 p.push_back(polygon({ { 0, y }, { 500, y + 150 }, { 1000, y }, { 1000, y + 90 }, { 500, y + 240 }, { 0, y + 90 } }));
-             }
-             return p;
-         } },
-        { "fan", [] {
-             Paths p;
-             const Point pivot { 500, 950 };
-             for (int i = 0; i < 9; ++i)
-                 p.push_back(petal(pivot, 60, 900, kPi + kPi * (0.06 + i * 0.11), 70));
-             p.push_back(circle(pivot, 50));
-             return p;
-         } },
-        { "heart-bloom", [] {
-             Paths p;
-             for (int i = 0; i < 5; ++i) {
-                 Path heart;
-                 heart.moveTo({ 500, 480 });
-                 heart.curveTo({ 500, 380 }, { 640, 330 }, { 700, 420 });
-                 heart.curveTo({ 760, 510 }, { 650, 600 }, { 500, 700 });
-                 heart.curveTo({ 350, 600 }, { 240, 510 }, { 300, 420 });
-                 heart.curveTo({ 360, 330 }, { 500, 380 }, { 500, 480 });
-                 heart.closeSubpath();
-                 p.push_back(rotated(heart.transformed(gfx::AffineTransform::translation(0, -230)), kC, i * 2 * kPi / 5));
-             }
-             p.push_back(circle(kC, 130));
-             return p;
-         } },
-        { "zigzag-ring", [] {
-             Paths p { polygon(starPoints(kC, 36, 500, 440, 0)) };
-             p.push_back(polygon(starPoints(kC, 36, 380, 330, kPi / 36), false));
-             p.push_back(polygon(starPoints(kC, 6, 300, 120, -kPi / 2)));
-             return p;
-         } },
-        { "pinwheel", [] {
-             Paths p;
-             for (int i = 0; i < 6; ++i) {
-                 const double a = i * kPi / 3;
-                 Path blade;
-                 blade.moveTo(kC);
-                 blade.curveTo(polar(kC, 300, a), polar(kC, 500, a + 0.2), polar(kC, 500, a + 0.6));
-                 blade.curveTo(polar(kC, 350, a + 0.7), polar(kC, 150, a + 0.6), kC);
-                 blade.closeSubpath();
-                 p.push_back(blade);
-             }
-             return p;
-         } },
+        { "snowflake",
+            [] {
+                Paths p;
+                for (int i = 0; i < 6; ++i) {
+                    const double a = i * kPi / 3;
+                    p.push_back(rotated(rectangle(470, 0, 60, 500), kC, a));
+                    p.push_back(rotated(polygon({ { 500, 150 }, { 620, 60 }, { 640, 90 }, { 500, 210 } }), kC, a));
+                    p.push_back(rotated(polygon({ { 500, 150 }, { 500, 210 }, { 360, 90 }, { 380, 60 } }), kC, a));
+                }
+                p.push_back(polygon(regular(kC, 6, 110, 0)));
+                return p;
+            } },
+        { "compass-rose",
+            [] {
+                Paths p;
+                for (int i = 0; i < 8; ++i) {
+                    const double a = i * kPi / 4;
+                    const double length = i % 2 == 0 ? 500 : 330;
+                    p.push_back(
+                        polygon({ kC, polar(kC, 70, a - kPi / 4), polar(kC, length, a), polar(kC, 70, a + kPi / 4) }));
+                }
+                p.push_back(ring(kC, 200, 170));
+                return p;
+            } },
+        { "clover",
+            [] {
+                Paths p;
+                for (int i = 0; i < 4; ++i)
+                    p.push_back(circle(polar(kC, 270, i * kPi / 2 + kPi / 4), 230));
+                return p;
+            } },
+        { "crescents",
+            [] {
+                Paths p;
+                for (int i = 0; i < 3; ++i) {
+                    Path moon;
+                    const Point c { 180.0 + i * 320, 500 };
+                    addCircle(moon, c, 170, true);
+                    addCircle(moon, { c.x + 60, c.y - 20 }, 120, false);
+                    p.push_back(moon);
+                }
+                return p;
+            } },
+        { "chevrons",
+            [] {
+                Paths p;
+                for (int i = 0; i < 5; ++i) {
+                    const double y = i * 200;
+                    p.push_back(polygon({ { 0, y }, { 500, y + 150 }, { 1000, y }, { 1000, y + 90 }, { 500, y + 240 },
+                        { 0, y + 90 } }));
+                }
+                return p;
+            } },
+        { "fan",
+            [] {
+                Paths p;
+                const Point pivot { 500, 950 };
+                for (int i = 0; i < 9; ++i)
+                    p.push_back(petal(pivot, 60, 900, kPi + kPi * (0.06 + i * 0.11), 70));
+                p.push_back(circle(pivot, 50));
+                return p;
+            } },
+        { "heart-bloom",
+            [] {
+                Paths p;
+                for (int i = 0; i < 5; ++i) {
+                    Path heart;
+                    heart.moveTo({ 500, 480 });
+                    heart.curveTo({ 500, 380 }, { 640, 330 }, { 700, 420 });
+                    heart.curveTo({ 760, 510 }, { 650, 600 }, { 500, 700 });
+                    heart.curveTo({ 350, 600 }, { 240, 510 }, { 300, 420 });
+                    heart.curveTo({ 360, 330 }, { 500, 380 }, { 500, 480 });
+                    heart.closeSubpath();
+                    p.push_back(
+                        rotated(heart.transformed(gfx::AffineTransform::translation(0, -230)), kC, i * 2 * kPi / 5));
+                }
+                p.push_back(circle(kC, 130));
+                return p;
+            } },
+        { "zigzag-ring",
+            [] {
+                Paths p { polygon(starPoints(kC, 36, 500, 440, 0)) };
+                p.push_back(polygon(starPoints(kC, 36, 380, 330, kPi / 36), false));
+                p.push_back(polygon(starPoints(kC, 6, 300, 120, -kPi / 2)));
+                return p;
+            } },
+        { "pinwheel",
+            [] {
+                Paths p;
+                for (int i = 0; i < 6; ++i) {
+                    const double a = i * kPi / 3;
+                    Path blade;
+                    blade.moveTo(kC);
+                    blade.curveTo(polar(kC, 300, a), polar(kC, 500, a + 0.2), polar(kC, 500, a + 0.6));
+                    blade.curveTo(polar(kC, 350, a + 0.7), polar(kC, 150, a + 0.6), kC);
+                    blade.closeSubpath();
+                    p.push_back(blade);
+                }
+                return p;
+            } },
     };
 }
 
@@ -429,17 +456,23 @@ Paths wordmark()
     };
     double x = 0;
     // K
-    p.push_back(at(x, 0, { { 0, 0 }, { 28, 0 }, { 28, 58 }, { 72, 0 }, { 106, 0 }, { 52, 68 }, { 108, 140 }, { 74, 140 }, { 28, 80 }, { 28, 140 }, { 0, 140 } }));
+    p.push_back(at(x, 0,
+        { { 0, 0 }, { 28, 0 }, { 28, 58 }, { 72, 0 }, { 106, 0 }, { 52, 68 }, { 108, 140 }, { 74, 140 }, { 28, 80 },
+            { 28, 140 }, { 0, 140 } }));
     x += 124;
     // A
-    p.push_back(withHole(at(x, 0, { { 40, 0 }, { 72, 0 }, { 112, 140 }, { 84, 140 }, { 75, 108 }, { 37, 108 }, { 28, 140 }, { 0, 140 } }),
+    p.push_back(withHole(
+        at(x, 0,
+            { { 40, 0 }, { 72, 0 }, { 112, 140 }, { 84, 140 }, { 75, 108 }, { 37, 108 }, { 28, 140 }, { 0, 140 } }),
         at(x, 0, { { 56, 30 }, { 44, 84 }, { 68, 84 } }, false)));
     x += 128;
     // L
     p.push_back(at(x, 0, { { 0, 0 }, { 28, 0 }, { 28, 114 }, { 90, 114 }, { 90, 140 }, { 0, 140 } }));
     x += 106;
     // E
-    p.push_back(at(x, 0, { { 0, 0 }, { 92, 0 }, { 92, 26 }, { 28, 26 }, { 28, 57 }, { 84, 57 }, { 84, 83 }, { 28, 83 }, { 28, 114 }, { 92, 114 }, { 92, 140 }, { 0, 140 } }));
+    p.push_back(at(x, 0,
+        { { 0, 0 }, { 92, 0 }, { 92, 26 }, { 28, 26 }, { 28, 57 }, { 84, 57 }, { 84, 83 }, { 28, 83 }, { 28, 114 },
+            { 92, 114 }, { 92, 140 }, { 0, 140 } }));
     x += 110;
     // O
     {
@@ -455,7 +488,9 @@ Paths wordmark()
     }
     x += 138;
     // N
-    p.push_back(at(x, 0, { { 0, 0 }, { 28, 0 }, { 78, 90 }, { 78, 0 }, { 104, 0 }, { 104, 140 }, { 78, 140 }, { 26, 50 }, { 26, 140 }, { 0, 140 } }));
+    p.push_back(at(x, 0,
+        { { 0, 0 }, { 28, 0 }, { 78, 90 }, { 78, 0 }, { 104, 0 }, { 104, 140 }, { 78, 140 }, { 26, 50 }, { 26, 140 },
+            { 0, 140 } }));
     return p;
 }
 
@@ -492,7 +527,8 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes)
     return static_cast<bool>(file);
 }
 
-bool writeContactSheet(const std::filesystem::path& out, const std::vector<std::pair<std::string, svg::PathList>>& drawings)
+bool writeContactSheet(
+    const std::filesystem::path& out, const std::vector<std::pair<std::string, svg::PathList>>& drawings)
 {
     constexpr int kCell = 200;
     constexpr int kColumns = 6;

@@ -10,8 +10,8 @@
 #include "svg/svg_writer.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -23,7 +23,8 @@ using namespace kaleon;
 
 namespace {
 
-constexpr const char* kDescription = R"(Checks, prints, renders and packs Kaleon shape artwork the way the saver reads it.
+constexpr const char* kDescription
+    = R"(Checks, prints, renders and packs Kaleon shape artwork the way the saver reads it.
 FILE is a plain SVG file or a packed ".tgshape" shape file.)";
 
 constexpr const char* kExamples = R"(
@@ -143,8 +144,9 @@ int runRender(const RenderRequest& request)
         return fail(shape.error, 1);
     const auto document = svg::TGSVG::makeWithSVGString(shape.text);
 
-    gfx::AffineTransform transform = gfx::AffineTransform::scale(request.scale, request.scale)
-                                         .then(gfx::AffineTransform::translation(request.translation.x, request.translation.y));
+    gfx::AffineTransform transform
+        = gfx::AffineTransform::scale(request.scale, request.scale)
+              .then(gfx::AffineTransform::translation(request.translation.x, request.translation.y));
     if (request.fit) {
         // As the saver does: one factor for both axes, the width filling a landscape canvas and
         // the height a portrait or square one, then centred with the origin rounded down.
@@ -154,11 +156,12 @@ int runRender(const RenderRequest& request)
         const double factor = width > height ? width / natural.width : height / natural.height;
         document->applyTransform(gfx::AffineTransform::scale(factor, factor));
         const gfx::Size fitted = document->totalSize();
-        transform = gfx::AffineTransform::translation(std::floor(width * 0.5 - fitted.width * 0.5),
-            std::floor(height * 0.5 - fitted.height * 0.5));
+        transform = gfx::AffineTransform::translation(
+            std::floor(width * 0.5 - fitted.width * 0.5), std::floor(height * 0.5 - fitted.height * 0.5));
     }
 
-    const auto bitmap = gfx::Bitmap::create(static_cast<int>(request.size.width), static_cast<int>(request.size.height));
+    const auto bitmap
+        = gfx::Bitmap::create(static_cast<int>(request.size.width), static_cast<int>(request.size.height));
     if (!bitmap)
         return fail("cannot make a bitmap of that size", 1);
     cairo_t* context = cairo_create(bitmap->surface());
@@ -237,7 +240,8 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
 
     std::string checkFile;
-    auto* check = app.add_subcommand("check", "List what the reader says about FILE, then a summary; exit 1 when no path is read");
+    auto* check = app.add_subcommand(
+        "check", "List what the reader says about FILE, then a summary; exit 1 when no path is read");
     check->add_option("FILE", checkFile, "SVG file")->required();
 
     std::string pathsFile;
@@ -249,8 +253,8 @@ int main(int argc, char** argv)
     std::string translateText;
     std::string colorText;
     std::string backgroundText;
-    auto* render = app.add_subcommand("render",
-        "Fill FILE's paths in one colour, all in one non-zero fill as the saver draws them, and write a PNG");
+    auto* render = app.add_subcommand(
+        "render", "Fill FILE's paths in one colour, all in one non-zero fill as the saver draws them, and write a PNG");
     render->add_option("FILE", request.file, "SVG file")->required();
     render->add_option("--out", request.out, "PNG file to write")->required()->option_text("OUT.png");
     render->add_option("--size", sizeText, "Picture size in pixels")->required()->option_text("WxH");
@@ -263,12 +267,14 @@ int main(int argc, char** argv)
     auto* fit = render->add_flag("--fit", request.fit, "Scale and centre the drawing as the saver does");
     fit->excludes(scale)->excludes(translate);
     render->add_option("--color", colorText, "Fill colour (default 000000)")->option_text("RRGGBB");
-    render->add_option("--background", backgroundText, "Background colour (default transparent)")->option_text("RRGGBB");
+    render->add_option("--background", backgroundText, "Background colour (default transparent)")
+        ->option_text("RRGGBB");
     render->add_flag("--separate", request.separate, "Fill each path on its own, so overlaps never leave holes");
 
     std::vector<std::string> packFiles;
     std::string packFolder;
-    auto* pack = app.add_subcommand("pack", "Pack SVG files as shape files DIR/NAME.tgshape, encrypted as the saver reads them");
+    auto* pack = app.add_subcommand(
+        "pack", "Pack SVG files as shape files DIR/NAME.tgshape, encrypted as the saver reads them");
     pack->add_option("FILES", packFiles, "SVG files")->required();
     pack->add_option("--out", packFolder, "Folder for the shape files")->required()->option_text("DIR");
     std::vector<std::string> unpackFiles;

@@ -74,7 +74,8 @@ int main(int argc, char** argv)
     std::optional<double> fps;
     bool logo = false;
 
-    app.add_flag("--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
+    app.add_flag(
+        "--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
     app.add_option("--render", renderDirectory, "Render headless into DIR as frame-0001.png, ... (no display needed)")
         ->option_text("DIR");
     app.add_option("--frames", frames, "With --render: how many intervals to render (default 4)")
@@ -88,7 +89,8 @@ int main(int argc, char** argv)
     app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
         ->check(CLI::Range(0.1, 8.0))
         ->option_text("S");
-    app.add_option("--speed", speed, "Hundredths of a second from one shape to the next (stored default 450; 0 means 4 s)")
+    app.add_option(
+           "--speed", speed, "Hundredths of a second from one shape to the next (stored default 450; 0 means 4 s)")
         ->check(CLI::Range(0.0f, 1.0e6f))
         ->option_text("HUNDREDTHS");
     app.add_option("--palette", palette, "Palette file to use, for example KaleonColors.plist (see --list-palettes)")

@@ -297,8 +297,8 @@ Result<std::string> password(const Options& options)
     return *options.password;
 }
 
-Result<std::shared_ptr<TGCryptor>> makeKeyCryptor(const Options& options, const TGCryptorSettings& settings,
-    const TGCryptor::Handler& handler)
+Result<std::shared_ptr<TGCryptor>> makeKeyCryptor(
+    const Options& options, const TGCryptorSettings& settings, const TGCryptor::Handler& handler)
 {
     const bool encrypt = options.mode == "encrypt";
     const auto key = parseHex(options.keyHex, "--key");
@@ -434,7 +434,7 @@ Result<void> run(const Options& options)
         progress.advance(read);
         // Bound the memory that queued chunks hold.
         if (++sinceBarrier == kChunksInFlight) {
-            (*cryptor)->queue()->sync([] { });
+            (*cryptor)->queue()->sync([] {});
             sinceBarrier = 0;
         }
     }
@@ -457,7 +457,9 @@ int main(int argc, char** argv)
     CLI::App app { kDescription, "tgcrypt" };
     app.footer(kExamples);
     Options options;
-    app.add_option("MODE", options.mode, "encrypt or decrypt")->required()->check(CLI::IsMember({ "encrypt", "decrypt" }));
+    app.add_option("MODE", options.mode, "encrypt or decrypt")
+        ->required()
+        ->check(CLI::IsMember({ "encrypt", "decrypt" }));
     app.add_option("--format", options.format, "v3 (default) or openssl")->check(CLI::IsMember({ "v3", "openssl" }));
     app.add_option("--key-size", options.keySize, "Cipher key size in bytes: 16, 24 or 32 (default 32)")
         ->check(CLI::IsMember({ 16, 24, 32 }));
@@ -472,7 +474,8 @@ int main(int argc, char** argv)
         ->option_text("HEX");
     app.add_option("--iv", options.IVHex, "IV in hex (encryption; openssl format with --key: both ways)")
         ->option_text("HEX");
-    app.add_option("--salt", options.saltHex, "Encryption-key salt in hex, for reproducible output")->option_text("HEX");
+    app.add_option("--salt", options.saltHex, "Encryption-key salt in hex, for reproducible output")
+        ->option_text("HEX");
     app.add_option("--hmac-salt", options.HMACSaltHex, "HMAC-key salt in hex, for reproducible output")
         ->option_text("HEX");
     app.add_option("--in", options.input, "Input file (default: standard input)")->option_text("FILE");

@@ -55,7 +55,10 @@ public:
     std::optional<AnimatedValue> valueAt(double now) const;
 
 private:
-    explicit BasicAnimation(std::string keyPath) : m_keyPath(std::move(keyPath)) { }
+    explicit BasicAnimation(std::string keyPath)
+        : m_keyPath(std::move(keyPath))
+    {
+    }
 
     std::string m_keyPath;
     double m_duration = 0.25;

@@ -47,8 +47,8 @@ void CairoTarget::fillRect(const gfx::Rect& rect, const gfx::Color& color, const
     cairo_restore(m_context);
 }
 
-void CairoTarget::drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
-    double opacity)
+void CairoTarget::drawImage(
+    ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity)
 {
     const auto it = m_images.find(image);
     if (it == m_images.end() || destination.isEmpty())

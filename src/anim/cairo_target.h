@@ -44,8 +44,8 @@ public:
     {
         m_target.fillRect(rect, color, transform);
     }
-    void drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
-        double opacity) override
+    void drawImage(
+        ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity) override
     {
         m_target.drawImage(image, destination, transform, opacity);
     }

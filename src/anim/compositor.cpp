@@ -75,7 +75,8 @@ void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, d
     const gfx::Rect bounds = layer.bounds();
     layer.displayIfNeeded(m_waitForDrawing);
     const auto contents = layer.contents();
-    if (const auto color = layer.backgroundColor(); color && color->alpha > 0 && !opaqueContentsCover(layer, contents)) {
+    if (const auto color = layer.backgroundColor();
+        color && color->alpha > 0 && !opaqueContentsCover(layer, contents)) {
         gfx::Color shown = *color;
         shown.alpha *= opacity;
         m_target.fillRect(bounds, shown, toTarget);
@@ -122,14 +123,14 @@ ImageHandle Compositor::imageFor(const std::shared_ptr<const gfx::Bitmap>& bitma
     auto it = m_images.find(bitmap.get());
     // The same address may belong to a new bitmap once the old one is gone, and a bitmap drawn
     // into again must be uploaded again.
-    if (it != m_images.end()
-        && (it->second.bitmap.lock() != bitmap || it->second.generation != bitmap->generation())) {
+    if (it != m_images.end() && (it->second.bitmap.lock() != bitmap || it->second.generation != bitmap->generation())) {
         m_target.release(it->second.handle);
         m_images.erase(it);
         it = m_images.end();
     }
     if (it == m_images.end())
-        it = m_images.emplace(bitmap.get(), CachedImage { bitmap, bitmap->generation(), m_target.upload(bitmap), false })
+        it = m_images
+                 .emplace(bitmap.get(), CachedImage { bitmap, bitmap->generation(), m_target.upload(bitmap), false })
                  .first;
     it->second.used = true;
     return it->second.handle;

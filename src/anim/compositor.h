@@ -20,8 +20,8 @@ public:
     Compositor(const Compositor&) = delete;
     Compositor& operator=(const Compositor&) = delete;
 
-    // Clears the target (unless the tree paints all of it opaquely), draws `root` as it shows at `now` with its bounds' origin at the
-    // target's top-left corner and `scale` pixels per point, and presents the result.
+    // Clears the target (unless the tree paints all of it opaquely), draws `root` as it shows at `now` with its bounds'
+    // origin at the target's top-left corner and `scale` pixels per point, and presents the result.
     void drawFrame(Layer& root, double scale, double now);
 
     // Draws a tree's model values once onto a target, mapped by `toTarget` from the root's own

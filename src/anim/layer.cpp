@@ -264,7 +264,7 @@ void Layer::displayIfNeeded(bool wait)
 
 void Layer::finishAsynchronousDrawing()
 {
-    drawingQueue()->sync([] { });
+    drawingQueue()->sync([] {});
 }
 
 void Layer::setNeedsRedisplay()
@@ -290,8 +290,8 @@ Animator& Animator::shared()
 
 void Animator::track(const std::shared_ptr<Layer>& layer)
 {
-    const auto known = std::find_if(m_layers.begin(), m_layers.end(),
-        [&](const auto& weak) { return weak.lock() == layer; });
+    const auto known
+        = std::find_if(m_layers.begin(), m_layers.end(), [&](const auto& weak) { return weak.lock() == layer; });
     if (known == m_layers.end())
         m_layers.push_back(layer);
 }

@@ -22,8 +22,8 @@ public:
     virtual ImageHandle upload(const std::shared_ptr<const gfx::Bitmap>& bitmap) = 0;
     virtual void release(ImageHandle image) = 0;
     virtual void fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform) = 0;
-    virtual void drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
-        double opacity)
+    virtual void drawImage(
+        ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity)
         = 0;
     // Shows what was drawn since the last call (a no-op for targets in memory).
     virtual void present() = 0;

@@ -25,7 +25,7 @@ public:
     // A handler that ignores everything, for the one-call operations.
     static Handler ignoringHandler()
     {
-        return [](TGCryptor&, const Bytes&) { };
+        return [](TGCryptor&, const Bytes&) {};
     }
     TGCryptor(const TGCryptor&) = delete;
     TGCryptor& operator=(const TGCryptor&) = delete;

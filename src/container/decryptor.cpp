@@ -26,8 +26,8 @@ TGDecryptor::TGDecryptor(Handler handler, std::string_view className)
 {
 }
 
-std::shared_ptr<TGDecryptor> TGDecryptor::makeWithEncryptionKey(ByteView encryptionKey, std::optional<ByteView> HMACKey,
-    Handler handler)
+std::shared_ptr<TGDecryptor> TGDecryptor::makeWithEncryptionKey(
+    ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler)
 {
     auto reader = std::shared_ptr<TGDecryptor>(new TGDecryptor(std::move(handler), "TGDecryptor"));
     reader->m_encryptionKey = Bytes(encryptionKey.begin(), encryptionKey.end());
@@ -50,8 +50,8 @@ Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& s
     return synchronousResultForCryptor(reader, data);
 }
 
-Result<Bytes> TGDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
-    std::optional<ByteView> HMACKey)
+Result<Bytes> TGDecryptor::decryptData(
+    ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey)
 {
     auto reader = makeWithEncryptionKey(encryptionKey, HMACKey, ignoringHandler());
     reader->setSettings(settings);

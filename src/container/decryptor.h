@@ -16,12 +16,12 @@ class TGDecryptor : public TGCryptor {
 public:
     static std::shared_ptr<TGDecryptor> makeWithPassword(std::string_view password, Handler handler);
     // Without an HMAC key the container is read as having no HMAC.
-    static std::shared_ptr<TGDecryptor> makeWithEncryptionKey(ByteView encryptionKey,
-        std::optional<ByteView> HMACKey, Handler handler);
+    static std::shared_ptr<TGDecryptor> makeWithEncryptionKey(
+        ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler);
 
     static Result<Bytes> decryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password);
-    static Result<Bytes> decryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
-        std::optional<ByteView> HMACKey);
+    static Result<Bytes> decryptData(
+        ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey);
     static Result<Bytes> decryptData(ByteView data, std::string_view password);
     static Result<Bytes> decryptData(ByteView data, ByteView encryptionKey, std::optional<ByteView> HMACKey);
 

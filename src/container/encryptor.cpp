@@ -11,8 +11,8 @@ TGEncryptor::TGEncryptor(Handler handler, std::string_view className)
 {
 }
 
-Result<void> TGEncryptor::setUp(const TGCryptorSettings& settings, ByteView encryptionKey,
-    std::optional<ByteView> HMACKey, ByteView IV)
+Result<void> TGEncryptor::setUp(
+    const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey, ByteView IV)
 {
     m_IV.assign(IV.begin(), IV.end());
     if (HMACKey) {
@@ -52,8 +52,8 @@ Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithKeys(const TGCryptorSe
     return writer;
 }
 
-Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithKeys(const TGCryptorSettings& settings,
-    ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler)
+Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithKeys(
+    const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler)
 {
     const auto IV = randomDataOfLength(settings.IVSize);
     if (!IV)
@@ -83,14 +83,16 @@ Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(const TGCrypt
     return writer;
 }
 
-Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(const TGCryptorSettings& settings,
-    std::string_view password, Handler handler)
+Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(
+    const TGCryptorSettings& settings, std::string_view password, Handler handler)
 {
     auto IV = randomDataOfLength(settings.IVSize);
     auto encryptionSalt = randomDataOfLength(settings.keySettings.saltSize);
     auto HMACSalt = randomDataOfLength(settings.HMACKeySettings.saltSize);
     if (!IV || !encryptionSalt || !HMACSalt)
-        return failedBeforeSetUp(!IV ? IV.error() : !encryptionSalt ? encryptionSalt.error() : HMACSalt.error(),
+        return failedBeforeSetUp(!IV ? IV.error()
+                : !encryptionSalt    ? encryptionSalt.error()
+                                     : HMACSalt.error(),
             std::move(handler));
     return makeWithPassword(settings, password, *IV, *encryptionSalt, *HMACSalt, std::move(handler));
 }
@@ -103,11 +105,12 @@ Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& s
 Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password,
     ByteView IV, ByteView encryptionSalt, ByteView HMACSalt)
 {
-    return synchronousResultForCryptor(makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, ignoringHandler()), data);
+    return synchronousResultForCryptor(
+        makeWithPassword(settings, password, IV, encryptionSalt, HMACSalt, ignoringHandler()), data);
 }
 
-Result<Bytes> TGEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
-    std::optional<ByteView> HMACKey)
+Result<Bytes> TGEncryptor::encryptData(
+    ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey)
 {
     return synchronousResultForCryptor(makeWithKeys(settings, encryptionKey, HMACKey, ignoringHandler()), data);
 }

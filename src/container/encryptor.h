@@ -17,19 +17,19 @@ public:
     static Result<std::shared_ptr<TGEncryptor>> makeWithKeys(const TGCryptorSettings& settings, ByteView encryptionKey,
         std::optional<ByteView> HMACKey, ByteView IV, Handler handler);
     // Draws a random IV of `settings.IVSize` bytes.
-    static Result<std::shared_ptr<TGEncryptor>> makeWithKeys(const TGCryptorSettings& settings, ByteView encryptionKey,
-        std::optional<ByteView> HMACKey, Handler handler);
+    static Result<std::shared_ptr<TGEncryptor>> makeWithKeys(
+        const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler);
     static Result<std::shared_ptr<TGEncryptor>> makeWithPassword(const TGCryptorSettings& settings,
         std::string_view password, ByteView IV, ByteView encryptionSalt, ByteView HMACSalt, Handler handler);
     // Draws the IV, then the encryption salt, then the HMAC salt.
-    static Result<std::shared_ptr<TGEncryptor>> makeWithPassword(const TGCryptorSettings& settings,
-        std::string_view password, Handler handler);
+    static Result<std::shared_ptr<TGEncryptor>> makeWithPassword(
+        const TGCryptorSettings& settings, std::string_view password, Handler handler);
 
     static Result<Bytes> encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password);
     static Result<Bytes> encryptData(ByteView data, const TGCryptorSettings& settings, std::string_view password,
         ByteView IV, ByteView encryptionSalt, ByteView HMACSalt);
-    static Result<Bytes> encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
-        std::optional<ByteView> HMACKey);
+    static Result<Bytes> encryptData(
+        ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey);
     static Result<Bytes> encryptData(ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey,
         std::optional<ByteView> HMACKey, ByteView IV);
 
@@ -49,8 +49,8 @@ protected:
 
     // Sets up the HMAC (when given a key) and the cipher; the failure is also reported to the
     // handler.
-    Result<void> setUp(const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey,
-        ByteView IV);
+    Result<void> setUp(
+        const TGCryptorSettings& settings, ByteView encryptionKey, std::optional<ByteView> HMACKey, ByteView IV);
     static Error failedBeforeSetUp(Error error, Handler handler);
 
     // Worker queue only: puts the header in front of the output once.

@@ -70,8 +70,8 @@ size_t digestLengthOfHMAC(std::uint32_t algorithm)
     }
 }
 
-Result<std::unique_ptr<TGCryptorEngine>> TGCryptorEngine::make(TGCryptorOperation operation,
-    const TGCryptorSettings& settings, ByteView key, ByteView IV)
+Result<std::unique_ptr<TGCryptorEngine>> TGCryptorEngine::make(
+    TGCryptorOperation operation, const TGCryptorSettings& settings, ByteView key, ByteView IV)
 {
     if (settings.algorithm != kTGCryptorAlgorithmAES)
         return cryptorError(kTGCryptorUnimplemented);

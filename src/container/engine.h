@@ -19,8 +19,8 @@ class TGCryptorEngine {
 public:
     // The cipher comes from `settings.algorithm` and `settings.options`; the key's length picks
     // AES-128, -192 or -256. The IV must hold at least one block (an empty IV is all zeros).
-    static Result<std::unique_ptr<TGCryptorEngine>> make(TGCryptorOperation operation, const TGCryptorSettings& settings,
-        ByteView key, ByteView IV);
+    static Result<std::unique_ptr<TGCryptorEngine>> make(
+        TGCryptorOperation operation, const TGCryptorSettings& settings, ByteView key, ByteView IV);
     ~TGCryptorEngine();
     TGCryptorEngine(const TGCryptorEngine&) = delete;
     TGCryptorEngine& operator=(const TGCryptorEngine&) = delete;
@@ -32,7 +32,9 @@ public:
 
 private:
     TGCryptorEngine(EVP_CIPHER_CTX* context, TGCryptorOperation operation, bool padding)
-        : m_context(context), m_operation(operation), m_padding(padding)
+        : m_context(context)
+        , m_operation(operation)
+        , m_padding(padding)
     {
     }
     EVP_CIPHER_CTX* m_context;
@@ -54,7 +56,11 @@ public:
     Bytes final();
 
 private:
-    RunningHMAC(EVP_MAC_CTX* context, size_t length) : m_context(context), m_length(length) { }
+    RunningHMAC(EVP_MAC_CTX* context, size_t length)
+        : m_context(context)
+        , m_length(length)
+    {
+    }
     EVP_MAC_CTX* m_context;
     size_t m_length;
 };

@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <system_error>
 #include <thread>
-#include <cstring>
 
 namespace kaleon::container {
 
@@ -153,8 +153,8 @@ size_t utf16Length(std::string_view text)
 
 } // namespace
 
-int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, std::uint32_t PRF,
-    std::uint32_t rounds, std::span<std::uint8_t> output)
+int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, std::uint32_t PRF, std::uint32_t rounds,
+    std::span<std::uint8_t> output)
 {
     if (algorithm != kTGCryptorPBKDF2 || rounds == 0 || output.empty() || salt.empty()
         || salt.size() > kMaximumSaltLength)

@@ -10,8 +10,8 @@ namespace kaleon::container {
 // 3 SHA-256, 4 SHA-384, 5 SHA-512). Returns 0, or -1 and leaves `output` untouched when
 // refusing: an algorithm other than 2, no rounds, an empty output, a salt outside 1 to 132
 // bytes, or an unknown PRF.
-int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, std::uint32_t PRF,
-    std::uint32_t rounds, std::span<std::uint8_t> output);
+int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, std::uint32_t PRF, std::uint32_t rounds,
+    std::span<std::uint8_t> output);
 
 // The password's bytes as a key derivation takes them: its UTF-8 text, or for version 2 only
 // as many leading bytes as the text has UTF-16 units (the same for ASCII; a prefix otherwise).

@@ -55,8 +55,8 @@ Bytes TGOpenSSLCryptorGetKey(std::string_view password, ByteView salt, const TGC
     return digestChain(password, salt, 1)[0];
 }
 
-Bytes TGOpenSSLCryptorGetIV(ByteView key, std::string_view password, ByteView salt,
-    const TGCryptorKeyDerivationSettings& settings)
+Bytes TGOpenSSLCryptorGetIV(
+    ByteView key, std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
 {
     if (settings.keySize == kLongKey) {
         const auto chain = digestChain(password, salt, 4);
@@ -70,8 +70,8 @@ TGOpenSSLDecryptor::TGOpenSSLDecryptor(Handler handler)
 {
 }
 
-std::shared_ptr<TGOpenSSLDecryptor> TGOpenSSLDecryptor::makeWithPassword(const TGCryptorSettings& settings,
-    std::string_view password, Handler handler)
+std::shared_ptr<TGOpenSSLDecryptor> TGOpenSSLDecryptor::makeWithPassword(
+    const TGCryptorSettings& settings, std::string_view password, Handler handler)
 {
     auto reader = std::shared_ptr<TGOpenSSLDecryptor>(new TGOpenSSLDecryptor(std::move(handler)));
     reader->m_password = std::string(password);
@@ -79,8 +79,8 @@ std::shared_ptr<TGOpenSSLDecryptor> TGOpenSSLDecryptor::makeWithPassword(const T
     return reader;
 }
 
-Result<std::shared_ptr<TGOpenSSLDecryptor>> TGOpenSSLDecryptor::makeWithKey(const TGCryptorSettings& settings,
-    ByteView encryptionKey, ByteView IV, Handler handler)
+Result<std::shared_ptr<TGOpenSSLDecryptor>> TGOpenSSLDecryptor::makeWithKey(
+    const TGCryptorSettings& settings, ByteView encryptionKey, ByteView IV, Handler handler)
 {
     auto reader = std::shared_ptr<TGOpenSSLDecryptor>(new TGOpenSSLDecryptor(std::move(handler)));
     auto engine = TGCryptorEngine::make(TGCryptorOperation::Decrypt, settings, encryptionKey, IV);
@@ -93,14 +93,14 @@ Result<std::shared_ptr<TGOpenSSLDecryptor>> TGOpenSSLDecryptor::makeWithKey(cons
     return reader;
 }
 
-Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings,
-    std::string_view password)
+Result<Bytes> TGOpenSSLDecryptor::decryptData(
+    ByteView data, const TGCryptorSettings& settings, std::string_view password)
 {
     return synchronousResultForCryptor(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
-Result<Bytes> TGOpenSSLDecryptor::decryptData(ByteView data, const TGCryptorSettings& settings,
-    ByteView encryptionKey, ByteView IV)
+Result<Bytes> TGOpenSSLDecryptor::decryptData(
+    ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, ByteView IV)
 {
     return synchronousResultForCryptor(makeWithKey(settings, encryptionKey, IV, ignoringHandler()), data);
 }
@@ -133,8 +133,8 @@ TGOpenSSLEncryptor::TGOpenSSLEncryptor(Handler handler)
 {
 }
 
-Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithKey(const TGCryptorSettings& settings,
-    ByteView encryptionKey, ByteView IV, Handler handler)
+Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithKey(
+    const TGCryptorSettings& settings, ByteView encryptionKey, ByteView IV, Handler handler)
 {
     auto writer = std::shared_ptr<TGOpenSSLEncryptor>(new TGOpenSSLEncryptor(std::move(handler)));
     if (auto ready = writer->setUp(settings, encryptionKey, std::nullopt, IV); !ready)
@@ -142,8 +142,8 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithKey(cons
     return writer;
 }
 
-Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword(const TGCryptorSettings& settings,
-    std::string_view password, ByteView salt, Handler handler)
+Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword(
+    const TGCryptorSettings& settings, std::string_view password, ByteView salt, Handler handler)
 {
     Bytes key = TGOpenSSLCryptorGetKey(password, salt, settings.keySettings);
     const Bytes IV = TGOpenSSLCryptorGetIV(key, password, salt, settings.keySettings);
@@ -156,8 +156,8 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword
     return writer;
 }
 
-Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword(const TGCryptorSettings& settings,
-    std::string_view password, Handler handler)
+Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword(
+    const TGCryptorSettings& settings, std::string_view password, Handler handler)
 {
     const auto salt = randomDataOfLength(settings.keySettings.saltSize);
     if (!salt)
@@ -165,14 +165,14 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword
     return makeWithPassword(settings, password, *salt, std::move(handler));
 }
 
-Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
-    std::string_view password)
+Result<Bytes> TGOpenSSLEncryptor::encryptData(
+    ByteView data, const TGCryptorSettings& settings, std::string_view password)
 {
     return synchronousResultForCryptor(makeWithPassword(settings, password, ignoringHandler()), data);
 }
 
-Result<Bytes> TGOpenSSLEncryptor::encryptData(ByteView data, const TGCryptorSettings& settings,
-    ByteView encryptionKey, ByteView IV)
+Result<Bytes> TGOpenSSLEncryptor::encryptData(
+    ByteView data, const TGCryptorSettings& settings, ByteView encryptionKey, ByteView IV)
 {
     return synchronousResultForCryptor(makeWithKey(settings, encryptionKey, IV, ignoringHandler()), data);
 }

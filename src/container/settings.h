@@ -23,7 +23,7 @@ struct TGCryptorKeyDerivationSettings {
     size_t keySize = 0;
     size_t saltSize = 0;
     std::uint32_t PBKDFAlgorithm = 0; // 2: PBKDF2
-    std::uint32_t PRF = 0;            // 1-5: HMAC-SHA1, -SHA224, -SHA256, -SHA384, -SHA512
+    std::uint32_t PRF = 0; // 1-5: HMAC-SHA1, -SHA224, -SHA256, -SHA384, -SHA512
     std::uint32_t rounds = 0;
     bool hasV2Password = false; // version 2's password bytes (see keyForPassword)
 
@@ -36,9 +36,9 @@ struct TGCryptorSettings {
     std::uint32_t algorithm = 0; // 0: AES, the key length choosing AES-128, -192 or -256
     size_t blockSize = 0;
     size_t IVSize = 0;
-    std::uint32_t options = 0;       // bit value 1: PKCS#7 padding; bit value 2: ECB instead of CBC
+    std::uint32_t options = 0; // bit value 1: PKCS#7 padding; bit value 2: ECB instead of CBC
     std::uint32_t HMACAlgorithm = 0; // 0 SHA-1, 1 MD5, 2 SHA-256, 3 SHA-384, 4 SHA-512, 5 SHA-224
-    size_t HMACLength = 0;           // 0: no HMAC
+    size_t HMACLength = 0; // 0: no HMAC
     TGCryptorKeyDerivationSettings keySettings;
     TGCryptorKeyDerivationSettings HMACKeySettings;
 
@@ -59,9 +59,17 @@ inline constexpr TGCryptorSettings kTGCryptorDefaultSettings {
     .options = kTGCryptorOptionPKCS7Padding,
     .HMACAlgorithm = 2,
     .HMACLength = 32,
-    .keySettings = { .keySize = 32, .saltSize = 8, .PBKDFAlgorithm = kTGCryptorPBKDF2, .PRF = 1, .rounds = 10000,
+    .keySettings = { .keySize = 32,
+        .saltSize = 8,
+        .PBKDFAlgorithm = kTGCryptorPBKDF2,
+        .PRF = 1,
+        .rounds = 10000,
         .hasV2Password = false },
-    .HMACKeySettings = { .keySize = 32, .saltSize = 8, .PBKDFAlgorithm = kTGCryptorPBKDF2, .PRF = 1, .rounds = 10000,
+    .HMACKeySettings = { .keySize = 32,
+        .saltSize = 8,
+        .PBKDFAlgorithm = kTGCryptorPBKDF2,
+        .PRF = 1,
+        .rounds = 10000,
         .hasV2Password = false },
 };
 

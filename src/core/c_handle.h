@@ -8,7 +8,10 @@ namespace kaleon {
 template<auto FreeFunction>
 struct CFree {
     template<class T>
-    void operator()(T* handle) const { FreeFunction(handle); }
+    void operator()(T* handle) const
+    {
+        FreeFunction(handle);
+    }
 };
 
 template<class T, auto FreeFunction>

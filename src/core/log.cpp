@@ -26,7 +26,8 @@ LogSink& currentSink()
 void log(std::string_view message)
 {
     std::string line(message);
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
 
     std::lock_guard lock(sinkMutex());
     if (auto& sink = currentSink()) {

@@ -10,8 +10,8 @@ NotificationCenter& NotificationCenter::defaultCenter()
     return center;
 }
 
-void NotificationCenter::addObserver(std::weak_ptr<void> owner, const void* identity, std::string name,
-    Callback callback)
+void NotificationCenter::addObserver(
+    std::weak_ptr<void> owner, const void* identity, std::string name, Callback callback)
 {
     auto registration = std::make_shared<Registration>();
     registration->owner = std::move(owner);

@@ -28,9 +28,8 @@ public:
     void addObserver(const std::shared_ptr<T>& observer, std::string name, void (T::*method)(const Notification&))
     {
         addObserver(std::weak_ptr<void>(observer), observer.get(), std::move(name),
-            [method](void* target, const Notification& notification) {
-                (static_cast<T*>(target)->*method)(notification);
-            });
+            [method](
+                void* target, const Notification& notification) { (static_cast<T*>(target)->*method)(notification); });
     }
 
     // Stops delivering `name` to `observer` (every name when `name` is empty).

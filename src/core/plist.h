@@ -22,15 +22,42 @@ public:
     using Data = std::vector<std::uint8_t>;
 
     PlistValue() = default;
-    PlistValue(bool value) : m_value(value) { }
-    PlistValue(std::int64_t value) : m_value(value) { }
-    PlistValue(int value) : m_value(std::int64_t { value }) { }
-    PlistValue(double value) : m_value(value) { }
-    PlistValue(std::string value) : m_value(std::move(value)) { }
-    PlistValue(const char* value) : m_value(std::string(value)) { }
-    PlistValue(Array value) : m_value(std::move(value)) { }
-    PlistValue(Dictionary value) : m_value(std::move(value)) { }
-    PlistValue(Data value) : m_value(std::move(value)) { }
+    PlistValue(bool value)
+        : m_value(value)
+    {
+    }
+    PlistValue(std::int64_t value)
+        : m_value(value)
+    {
+    }
+    PlistValue(int value)
+        : m_value(std::int64_t { value })
+    {
+    }
+    PlistValue(double value)
+        : m_value(value)
+    {
+    }
+    PlistValue(std::string value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(const char* value)
+        : m_value(std::string(value))
+    {
+    }
+    PlistValue(Array value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(Dictionary value)
+        : m_value(std::move(value))
+    {
+    }
+    PlistValue(Data value)
+        : m_value(std::move(value))
+    {
+    }
 
     bool isNull() const { return std::holds_alternative<std::monostate>(m_value); }
     const bool* asBool() const { return std::get_if<bool>(&m_value); }

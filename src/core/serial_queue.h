@@ -30,7 +30,10 @@ public:
     static size_t poolThreadCount();
 
 private:
-    explicit SerialQueue(std::string label) : m_label(std::move(label)) { }
+    explicit SerialQueue(std::string label)
+        : m_label(std::move(label))
+    {
+    }
     void drain();
 
     struct Item {

@@ -11,7 +11,12 @@ class AffineTransform {
 public:
     constexpr AffineTransform() = default;
     constexpr AffineTransform(double a, double b, double c, double d, double tx, double ty)
-        : m_a(a), m_b(b), m_c(c), m_d(d), m_tx(tx), m_ty(ty)
+        : m_a(a)
+        , m_b(b)
+        , m_c(c)
+        , m_d(d)
+        , m_tx(tx)
+        , m_ty(ty)
     {
     }
     static constexpr AffineTransform translation(double tx, double ty) { return { 1, 0, 0, 1, tx, ty }; }
@@ -20,9 +25,9 @@ public:
     // The transform that applies *this first and then `next`.
     [[nodiscard]] constexpr AffineTransform then(const AffineTransform& next) const
     {
-        return { m_a * next.m_a + m_b * next.m_c, m_a * next.m_b + m_b * next.m_d,
-            m_c * next.m_a + m_d * next.m_c, m_c * next.m_b + m_d * next.m_d,
-            m_tx * next.m_a + m_ty * next.m_c + next.m_tx, m_tx * next.m_b + m_ty * next.m_d + next.m_ty };
+        return { m_a * next.m_a + m_b * next.m_c, m_a * next.m_b + m_b * next.m_d, m_c * next.m_a + m_d * next.m_c,
+            m_c * next.m_b + m_d * next.m_d, m_tx * next.m_a + m_ty * next.m_c + next.m_tx,
+            m_tx * next.m_b + m_ty * next.m_d + next.m_ty };
     }
     [[nodiscard]] constexpr Point map(Point p) const
     {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -68,7 +68,8 @@ public:
         if (capacity >= kSmallest && capacity <= kMostHeld) {
             std::lock_guard lock(m_mutex);
             while (m_buffers.size() == kCapacity || m_held + capacity > kMostHeld) {
-                const auto idle = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return !b.clearing; });
+                const auto idle
+                    = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return !b.clearing; });
                 if (idle == m_buffers.end())
                     break;
                 std::free(idle->data);
@@ -96,7 +97,8 @@ private:
     void clearOne()
     {
         std::unique_lock lock(m_mutex);
-        const auto it = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return b.dirty > 0 && !b.clearing; });
+        const auto it = std::find_if(
+            m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return b.dirty > 0 && !b.clearing; });
         if (it == m_buffers.end())
             return;
         it->clearing = true;
@@ -106,7 +108,8 @@ private:
         std::memset(data, 0, dirty);
         lock.lock();
         // The entry may have moved, but no one takes or frees a buffer while it is cleared.
-        const auto same = std::find_if(m_buffers.begin(), m_buffers.end(), [data](const Buffer& b) { return b.data == data; });
+        const auto same
+            = std::find_if(m_buffers.begin(), m_buffers.end(), [data](const Buffer& b) { return b.data == data; });
         same->dirty = 0;
         same->clearing = false;
         m_cleared.notify_all();
@@ -162,9 +165,18 @@ Bitmap::~Bitmap()
     BufferPool::shared().give(m_buffer, m_capacity, used);
 }
 
-int Bitmap::width() const { return cairo_image_surface_get_width(m_surface); }
-int Bitmap::height() const { return cairo_image_surface_get_height(m_surface); }
-int Bitmap::bytesPerRow() const { return cairo_image_surface_get_stride(m_surface); }
+int Bitmap::width() const
+{
+    return cairo_image_surface_get_width(m_surface);
+}
+int Bitmap::height() const
+{
+    return cairo_image_surface_get_height(m_surface);
+}
+int Bitmap::bytesPerRow() const
+{
+    return cairo_image_surface_get_stride(m_surface);
+}
 
 const std::uint8_t* Bitmap::data() const
 {
@@ -189,8 +201,8 @@ Color Bitmap::pixel(int x, int y) const
     if (a == 0)
         return Color::clear();
     const auto unpremultiply = [a](unsigned c) { return static_cast<std::uint8_t>((c * 255 + a / 2) / a); };
-    return Color::fromRGB8(unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff),
-        unpremultiply(argb & 0xff), a / 255.0);
+    return Color::fromRGB8(
+        unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff), unpremultiply(argb & 0xff), a / 255.0);
 }
 
 void Bitmap::paint(cairo_t* context, double opacity, cairo_filter_t filter, cairo_extend_t extend) const

@@ -61,7 +61,10 @@ public:
 
 private:
     Bitmap(cairo_surface_t* surface, std::uint8_t* buffer, size_t capacity, std::optional<Color> tint)
-        : m_surface(surface), m_buffer(buffer), m_capacity(capacity), m_tint(tint)
+        : m_surface(surface)
+        , m_buffer(buffer)
+        , m_capacity(capacity)
+        , m_tint(tint)
     {
     }
     static std::shared_ptr<Bitmap> make(cairo_format_t format, int width, int height, std::optional<Color> tint);

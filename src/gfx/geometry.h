@@ -27,8 +27,16 @@ struct Rect {
     Size size;
 
     constexpr Rect() = default;
-    constexpr Rect(Point o, Size s) : origin(o), size(s) { }
-    constexpr Rect(double x, double y, double width, double height) : origin { x, y }, size { width, height } { }
+    constexpr Rect(Point o, Size s)
+        : origin(o)
+        , size(s)
+    {
+    }
+    constexpr Rect(double x, double y, double width, double height)
+        : origin { x, y }
+        , size { width, height }
+    {
+    }
 
     [[nodiscard]] constexpr double width() const { return size.width < 0 ? -size.width : size.width; }
     [[nodiscard]] constexpr double height() const { return size.height < 0 ? -size.height : size.height; }

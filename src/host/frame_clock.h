@@ -7,7 +7,10 @@ namespace kaleon::host {
 class FrameClock {
 public:
     // The first frame is due at `start`.
-    explicit FrameClock(double start) : m_next(start) { }
+    explicit FrameClock(double start)
+        : m_next(start)
+    {
+    }
 
     bool isDue(double now) const { return now >= m_next; }
     double nextDue() const { return m_next; }

@@ -5,8 +5,8 @@
 #include "anim/layer.h"
 #include "host/frame_clock.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace kaleon::host {

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <limits>
 #include <map>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaleon::host {

@@ -58,8 +58,8 @@ anim::ImageHandle SdlTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bi
             SDL_DestroyTexture(texture);
             return 0;
         }
-        cairo_surface_t* surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
-            CAIRO_FORMAT_ARGB32, bitmap->width(), bitmap->height(), pitch);
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(
+            static_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, bitmap->width(), bitmap->height(), pitch);
         cairo_t* context = cairo_create(surface);
         // A locked texture holds whatever was there before.
         cairo_set_operator(context, CAIRO_OPERATOR_CLEAR);
@@ -91,13 +91,13 @@ void SdlTarget::fillRect(const gfx::Rect& rect, const gfx::Color& color, const g
 {
     const SDL_FRect area = mapRect(rect, transform);
     SDL_SetRenderDrawBlendMode(m_renderer, color.alpha < 1 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
-    SDL_SetRenderDrawColor(m_renderer, byteFrom(color.red), byteFrom(color.green), byteFrom(color.blue),
-        byteFrom(color.alpha));
+    SDL_SetRenderDrawColor(
+        m_renderer, byteFrom(color.red), byteFrom(color.green), byteFrom(color.blue), byteFrom(color.alpha));
     SDL_RenderFillRectF(m_renderer, &area);
 }
 
-void SdlTarget::drawImage(anim::ImageHandle image, const gfx::Rect& destination,
-    const gfx::AffineTransform& transform, double opacity)
+void SdlTarget::drawImage(
+    anim::ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity)
 {
     const auto it = m_textures.find(image);
     if (it == m_textures.end())

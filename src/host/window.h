@@ -35,7 +35,9 @@ public:
 
 private:
     Window(gfx::Rect frame, double backingScaleFactor, Screen screen)
-        : m_frame(frame), m_backingScaleFactor(backingScaleFactor), m_screen(screen)
+        : m_frame(frame)
+        , m_backingScaleFactor(backingScaleFactor)
+        , m_screen(screen)
     {
     }
     gfx::Rect m_frame;

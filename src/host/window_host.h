@@ -10,7 +10,7 @@ namespace kaleon::host {
 class SettingsWatcher;
 
 struct WindowOptions {
-    bool fullscreen = false;     // one borderless full-screen window and view per monitor
+    bool fullscreen = false; // one borderless full-screen window and view per monitor
     gfx::Size windowSize { 1280, 720 };
     std::string title = "Kaleon";
 };

@@ -30,7 +30,10 @@ protected:
 // its own.
 class TGPathView {
 public:
-    explicit TGPathView(gfx::Rect frame) : m_frame(frame) { }
+    explicit TGPathView(gfx::Rect frame)
+        : m_frame(frame)
+    {
+    }
 
     bool isFlipped() const { return true; }
     gfx::Rect bounds() const { return { 0, 0, m_frame.width(), m_frame.height() }; }

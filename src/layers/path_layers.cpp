@@ -54,8 +54,8 @@ void TGFlattenedPathLayer::drawInContext(cairo_t* context) const
     for (const auto& path : m_paths)
         gfx::appendPathToCairo(context, *path);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
-    cairo_set_source_rgba(context, m_pathFillColor->red, m_pathFillColor->green, m_pathFillColor->blue,
-        m_pathFillColor->alpha);
+    cairo_set_source_rgba(
+        context, m_pathFillColor->red, m_pathFillColor->green, m_pathFillColor->blue, m_pathFillColor->alpha);
     cairo_fill(context);
 }
 

@@ -32,8 +32,7 @@ std::shared_ptr<KaleonScreensaverView> KaleonScreensaverView::make(gfx::Rect fra
 
 void KaleonScreensaverView::observeConfigurationChanges()
 {
-    NotificationCenter::defaultCenter().addObserver(
-        std::static_pointer_cast<KaleonScreensaverView>(shared_from_this()),
+    NotificationCenter::defaultCenter().addObserver(std::static_pointer_cast<KaleonScreensaverView>(shared_from_this()),
         std::string(supply::TGKaleonConfigurationDidChangeNotificationName),
         &KaleonScreensaverView::configurationDidChange);
 }
@@ -55,15 +54,15 @@ KaleonScreensaverView::KaleonScreensaverView(gfx::Rect frame, bool isPreview)
 
 KaleonScreensaverView::~KaleonScreensaverView()
 {
-    NotificationCenter::defaultCenter().removeObserver(this,
-        supply::TGKaleonConfigurationDidChangeNotificationName);
+    NotificationCenter::defaultCenter().removeObserver(this, supply::TGKaleonConfigurationDidChangeNotificationName);
 }
 
 void KaleonScreensaverView::setupDefaults()
 {
     supply::moduleDefaults()->registerDefaults({
         { std::string(supply::TGKaleonSpeedDefaultsKey), PlistValue(static_cast<double>(supply::kDefaultSpeed)) },
-        { std::string(supply::TGKaleonColorPaletteDefaultsKey), PlistValue(std::string(supply::kDefaultPaletteFilename)) },
+        { std::string(supply::TGKaleonColorPaletteDefaultsKey),
+            PlistValue(std::string(supply::kDefaultPaletteFilename)) },
         { std::string(supply::TGKaleonAnimationDirectionDefaultsKey), PlistValue(supply::kDefaultDirection) },
     });
 }
@@ -85,7 +84,8 @@ std::int64_t KaleonScreensaverView::directionType() const
 PictureGeometry pictureGeometry(double width, double height, double scale)
 {
     const auto wholePoints = [](double value) {
-        return std::isfinite(value) ? static_cast<double>(static_cast<std::int32_t>(std::clamp(value, -2e9, 2e9))) : 0.0;
+        return std::isfinite(value) ? static_cast<double>(static_cast<std::int32_t>(std::clamp(value, -2e9, 2e9)))
+                                    : 0.0;
     };
     const auto wholePixels = [](double value) {
         return std::isfinite(value) && value > 0 ? static_cast<std::int64_t>(std::min(value, 2e9)) : std::int64_t { 0 };

@@ -29,8 +29,8 @@ std::shared_ptr<TGColorPalette> TGColorPalette::makeWithPlistAtPath(const std::f
     return palette;
 }
 
-std::shared_ptr<TGColorPalette> TGColorPalette::make(std::string name, std::string filename,
-    std::vector<gfx::Color> colors)
+std::shared_ptr<TGColorPalette> TGColorPalette::make(
+    std::string name, std::string filename, std::vector<gfx::Color> colors)
 {
     auto palette = std::shared_ptr<TGColorPalette>(new TGColorPalette());
     palette->m_name = std::move(name);

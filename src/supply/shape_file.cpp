@@ -23,12 +23,12 @@ Result<std::string> readTGShape(const std::filesystem::path& path)
     const auto bytes = readFile(path);
     if (!bytes)
         return shapeError("cannot be read");
-    const auto plain
-        = container::TGDecryptor::decryptData(container::bytesOf(*bytes), container::kTGCryptorDefaultSettings, TGSecret);
+    const auto plain = container::TGDecryptor::decryptData(
+        container::bytesOf(*bytes), container::kTGCryptorDefaultSettings, TGSecret);
     if (!plain) {
         const auto& error = plain.error();
-        return shapeError("cannot be decrypted: " + (error.message.empty() ? "cipher error" : error.message)
-            + " (code " + std::to_string(error.code) + ")");
+        return shapeError("cannot be decrypted: " + (error.message.empty() ? "cipher error" : error.message) + " (code "
+            + std::to_string(error.code) + ")");
     }
     std::string text(plain->begin(), plain->end());
     if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
@@ -48,8 +48,8 @@ std::shared_ptr<svg::TGSVG> makeSVGWithTGShapePath(const std::filesystem::path& 
 
 Result<std::vector<std::uint8_t>> packTGShape(std::string_view svgText)
 {
-    return container::TGEncryptor::encryptData(container::bytesOf(svgText), container::kTGCryptorDefaultSettings,
-        TGSecret);
+    return container::TGEncryptor::encryptData(
+        container::bytesOf(svgText), container::kTGCryptorDefaultSettings, TGSecret);
 }
 
 } // namespace kaleon::supply

@@ -2,8 +2,8 @@
 
 #include "core/log.h"
 #include "core/random.h"
-#include "host/screen_saver_defaults.h"
 #include "core/resource_folder.h"
+#include "host/screen_saver_defaults.h"
 #include "host/window.h"
 #include "supply/defaults_keys.h"
 #include "supply/shape_file.h"
@@ -157,8 +157,8 @@ void TGSVGManager::randomizePalette()
     log(kRandomizingLog);
     auto palettes = TGColorPalette::allColorPalettes();
     if (const auto current = TGColorPalette::currentPalette()) {
-        const auto same = std::find_if(palettes.begin(), palettes.end(),
-            [&](const auto& palette) { return palette->name() == current->name(); });
+        const auto same = std::find_if(
+            palettes.begin(), palettes.end(), [&](const auto& palette) { return palette->name() == current->name(); });
         if (same != palettes.end())
             palettes.erase(same);
     }
@@ -212,8 +212,8 @@ std::shared_ptr<svg::TGSVG> TGSVGManager::randomSVG()
     return makeSVGWithTGShapePath(path);
 }
 
-std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerWithBounds(const gfx::Rect& bounds,
-    double scale)
+std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerWithBounds(
+    const gfx::Rect& bounds, double scale)
 {
     const double width = bounds.width();
     const double height = bounds.height();

@@ -20,8 +20,8 @@ enum class ParseStyle : bool { No = false, Yes = true };
 class TGSVG {
 public:
     // A file that cannot be read (missing, unreadable, not UTF-8) gives no paths and an empty map.
-    static std::shared_ptr<TGSVG> makeWithSVGFileAtPath(const std::filesystem::path& path,
-        ParseStyle parseStyle = ParseStyle::No);
+    static std::shared_ptr<TGSVG> makeWithSVGFileAtPath(
+        const std::filesystem::path& path, ParseStyle parseStyle = ParseStyle::No);
     // "NAME.svg" in the resource folder; empty (and logged) when there is no such file.
     static std::shared_ptr<TGSVG> makeWithSVGFileNamed(std::string_view name, ParseStyle parseStyle = ParseStyle::No);
     // From text: the attribute map is not kept.

@@ -142,8 +142,8 @@ std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const A
         } else if (strncasecmp(name.data(), "transform", 10) == 0) {
             // A transform that arrived as text (from a style property) is not one to build on.
             const auto entry = dictionary.find(kTransformKey);
-            const gfx::AffineTransform start = entry == dictionary.end()
-                    || !std::holds_alternative<gfx::AffineTransform>(entry->second)
+            const gfx::AffineTransform start
+                = entry == dictionary.end() || !std::holds_alternative<gfx::AffineTransform>(entry->second)
                 ? gfx::AffineTransform()
                 : std::get<gfx::AffineTransform>(entry->second);
             const gfx::AffineTransform composed = composeTransform(value, start);

@@ -41,7 +41,9 @@ Shape shapeNamed(const xmlChar* name)
 }
 
 // libxml2 would print its diagnostics on stderr; the early stop is all we need of them.
-void ignoreError(void*, xmlErrorPtr) { }
+void ignoreError(void*, xmlErrorPtr)
+{
+}
 
 XmlReader openReader(const std::string& text)
 {
@@ -50,7 +52,8 @@ XmlReader openReader(const std::string& text)
         return true;
     }();
     (void)initialised;
-    XmlReader reader(xmlReaderForDoc(reinterpret_cast<const xmlChar*>(text.c_str()), nullptr, nullptr, XML_PARSE_NONET));
+    XmlReader reader(
+        xmlReaderForDoc(reinterpret_cast<const xmlChar*>(text.c_str()), nullptr, nullptr, XML_PARSE_NONET));
     if (reader)
         xmlTextReaderSetStructuredErrorHandler(reader.get(), ignoreError, nullptr);
     return reader;

@@ -192,8 +192,8 @@ void pathDefinitionParser::appendShorthandCurve()
         log(kShorthandCountLog);
         return;
     }
-    const bool followsCurve = m_previousCommand == 'C' || m_previousCommand == 'c' || m_previousCommand == 'S'
-        || m_previousCommand == 's';
+    const bool followsCurve
+        = m_previousCommand == 'C' || m_previousCommand == 'c' || m_previousCommand == 'S' || m_previousCommand == 's';
     if (!followsCurve)
         m_lastControlPoint = currentPoint();
     const bool relative = m_command == 's';

@@ -36,7 +36,11 @@ private:
 // offsets. Numbers are read the same way whatever the process's locale is.
 class Scanner {
 public:
-    Scanner(std::string_view text, const CharacterSet& skip) : m_text(text), m_skip(skip) { }
+    Scanner(std::string_view text, const CharacterSet& skip)
+        : m_text(text)
+        , m_skip(skip)
+    {
+    }
 
     size_t position() const { return m_position; }
     void setPosition(size_t position) { m_position = position; }

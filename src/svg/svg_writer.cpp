@@ -150,7 +150,8 @@ std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* 
                     if (const auto* color = std::get_if<gfx::Color>(&value)) {
                         emit(name, hexTriplet(*color).string());
                         if (static_cast<float>(color->alpha) < 1.0f)
-                            emit(name + "-opacity", formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
+                            emit(name + "-opacity",
+                                formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
                     }
                 }
                 for (const auto& [name, value] : entry->second) {

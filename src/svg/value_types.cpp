@@ -88,8 +88,8 @@ std::string SVGStringFromNumber(double number)
         return "0";
     // The shortest text that reads back as the same double, then rounded as decimal text.
     std::array<char, 400> buffer;
-    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(number),
-        std::chars_format::fixed);
+    const auto written
+        = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(number), std::chars_format::fixed);
     std::string digits(buffer.data(), written.ptr);
     std::string whole = digits;
     std::string fraction;

@@ -13,7 +13,10 @@ namespace kaleon::svg {
 // A 24-bit RGB colour, 0xRRGGBB, as SVG colour text writes it. Colours made from it are opaque.
 class hexTriplet {
 public:
-    constexpr explicit hexTriplet(std::uint32_t value) : m_value(value) { }
+    constexpr explicit hexTriplet(std::uint32_t value)
+        : m_value(value)
+    {
+    }
     // "#rgb" and "#rrggbb" in either case. Any other text follows the same two rules: a text of
     // exactly four characters has its last three doubled, then the first character is dropped
     // and the rest is read as a hexadecimal integer (as strtol reads it, base 16). So "red"

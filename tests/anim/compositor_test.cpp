@@ -23,7 +23,8 @@ public:
     void release(ImageHandle image) override { live.erase(image); }
     void fillRect(const gfx::Rect& rect, const gfx::Color&, const gfx::AffineTransform& transform) override
     {
-        filled.push_back({ transform.map(rect.origin), { rect.width() * transform.a(), rect.height() * transform.d() } });
+        filled.push_back(
+            { transform.map(rect.origin), { rect.width() * transform.a(), rect.height() * transform.d() } });
     }
     void drawImage(ImageHandle, const gfx::Rect&, const gfx::AffineTransform&, double) override { ++images; }
     void present() override { ++presents; }

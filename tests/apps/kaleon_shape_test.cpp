@@ -28,7 +28,8 @@ std::uint32_t pixelAt(const std::filesystem::path& png, int x, int y)
     EXPECT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS) << png;
     std::uint32_t argb = 0;
     if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
-        std::memcpy(&argb, cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + 4 * x, 4);
+        std::memcpy(
+            &argb, cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + 4 * x, 4);
     cairo_surface_destroy(surface);
     return argb;
 }
@@ -70,7 +71,7 @@ TEST_F(KaleonShape, RenderFillsAllPathsAtOnceLeavingHolesWhereWindingsCancel)
 {
     const auto compound = folder / "compound.png";
     ASSERT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", compound.string(), "--size", "30x30",
-                  "--color", "ff0000" })
+                        "--color", "ff0000" })
                   .status,
         0);
     EXPECT_EQ(pixelAt(compound, 5, 5), 0xffff0000u);
@@ -79,7 +80,7 @@ TEST_F(KaleonShape, RenderFillsAllPathsAtOnceLeavingHolesWhereWindingsCancel)
 
     const auto separate = folder / "separate.png";
     ASSERT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", separate.string(), "--size", "30x30",
-                  "--separate", "--background", "00ff00" })
+                        "--separate", "--background", "00ff00" })
                   .status,
         0);
     EXPECT_EQ(pixelAt(separate, 15, 15), 0xff000000u);
@@ -88,10 +89,11 @@ TEST_F(KaleonShape, RenderFillsAllPathsAtOnceLeavingHolesWhereWindingsCancel)
 
 TEST_F(KaleonShape, RenderMapsWithScaleAndTranslation)
 {
-    for (const auto& form : { std::vector<std::string> { "--translate", "-10,5" }, std::vector<std::string> { "--translate=-10,5" } }) {
+    for (const auto& form :
+        { std::vector<std::string> { "--translate", "-10,5" }, std::vector<std::string> { "--translate=-10,5" } }) {
         const auto out = folder / "moved.png";
-        std::vector<std::string> arguments { "render", (folder / "squares.svg").string(), "--out", out.string(), "--size",
-            "60x70", "--scale", "2" };
+        std::vector<std::string> arguments { "render", (folder / "squares.svg").string(), "--out", out.string(),
+            "--size", "60x70", "--scale", "2" };
         arguments.insert(arguments.end(), form.begin(), form.end());
         const auto result = shape(arguments);
         ASSERT_EQ(result.status, 0) << result.errors;
@@ -117,22 +119,24 @@ TEST_F(KaleonShape, RenderFitsAsTheSaverDoes)
 
 TEST_F(KaleonShape, ClearErrorsAndExitStatus)
 {
-    EXPECT_EQ(shape({ "render", (folder / "missing.svg").string(), "--out", (folder / "x.png").string(), "--size", "5x5" })
-                  .status,
+    EXPECT_EQ(
+        shape({ "render", (folder / "missing.svg").string(), "--out", (folder / "x.png").string(), "--size", "5x5" })
+            .status,
         1);
-    EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size", "0x5" })
+    EXPECT_EQ(
+        shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size", "0x5" })
+            .status,
+        2);
+    EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size",
+                        "5x5", "--fit", "--scale", "2" })
                   .status,
         2);
-    EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size", "5x5",
-                  "--fit", "--scale", "2" })
-                  .status,
-        2);
-    EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size", "5x5",
-                  "--color", "red" })
+    EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "x.png").string(), "--size",
+                        "5x5", "--color", "red" })
                   .status,
         2);
     EXPECT_EQ(shape({ "render", (folder / "squares.svg").string(), "--out", (folder / "no" / "x.png").string(),
-                  "--size", "5x5" })
+                        "--size", "5x5" })
                   .status,
         1);
     EXPECT_EQ(shape({}).status, 2);

@@ -63,7 +63,8 @@ TEST_F(Tgcrypt, FailedDecryptionLeavesNoOutputAndSaysWhy)
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.errors, "tgcrypt: HMAC Mismatch (code 1)\n");
     EXPECT_FALSE(std::filesystem::exists(folder / "out"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 4);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 4);
 
     result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("damaged") });
     EXPECT_EQ(result.status, 1);
@@ -71,8 +72,8 @@ TEST_F(Tgcrypt, FailedDecryptionLeavesNoOutputAndSaysWhy)
 
     result = tgcrypt({ "decrypt", "--password", "wrong", "--in", path("c") });
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.errors.find("(code -4304)") != std::string::npos
-        || result.errors == "tgcrypt: HMAC Mismatch (code 1)\n")
+    EXPECT_TRUE(
+        result.errors.find("(code -4304)") != std::string::npos || result.errors == "tgcrypt: HMAC Mismatch (code 1)\n")
         << result.errors;
     EXPECT_EQ(result.output, "");
 
@@ -83,7 +84,8 @@ TEST_F(Tgcrypt, FailedDecryptionLeavesNoOutputAndSaysWhy)
 
 TEST_F(Tgcrypt, PasswordFileGivesItsFirstLine)
 {
-    ASSERT_EQ(tgcrypt({ "encrypt", "--password-file", path("pw.txt"), "--in", path("plain"), "--out", path("c") }).status, 0);
+    ASSERT_EQ(
+        tgcrypt({ "encrypt", "--password-file", path("pw.txt"), "--in", path("plain"), "--out", path("c") }).status, 0);
     EXPECT_EQ(tgcrypt({ "decrypt", "--password", "correct horse", "--in", path("c") }).status, 0);
     EXPECT_EQ(tgcrypt({ "decrypt", "--password", "correct horse\n", "--in", path("c") }).status, 1);
     ::setenv("TGCRYPT_TEST_PASSWORD", "correct horse", 1);
@@ -95,7 +97,8 @@ TEST_F(Tgcrypt, KeyBasedAndOpenSSLFormats)
 {
     const std::string key(64, 'a');
     const std::string hmacKey(64, 'b');
-    auto result = tgcrypt({ "encrypt", "--key", key, "--hmac-key", hmacKey, "--in", path("plain"), "--out", path("k") });
+    auto result
+        = tgcrypt({ "encrypt", "--key", key, "--hmac-key", hmacKey, "--in", path("plain"), "--out", path("k") });
     ASSERT_EQ(result.status, 0) << result.errors;
     EXPECT_EQ(tgcrypt({ "decrypt", "--key", key, "--hmac-key", hmacKey, "--in", path("k") }).output, plaintext);
     EXPECT_EQ(tgcrypt({ "decrypt", "--key", key, "--hmac-key", std::string(64, 'c'), "--in", path("k") }).errors,
@@ -106,11 +109,12 @@ TEST_F(Tgcrypt, KeyBasedAndOpenSSLFormats)
     ASSERT_EQ(result.status, 0) << result.errors;
     EXPECT_EQ(test::readFile(folder / "o").substr(0, 8), "Salted__");
     if (std::filesystem::exists("/usr/bin/openssl")) {
-        const auto theirs = test::runProgram({ "/usr/bin/openssl", "enc", "-d", "-aes-128-cbc", "-md", "md5", "-pass",
-            "pass:pw", "-in", path("o") });
+        const auto theirs = test::runProgram(
+            { "/usr/bin/openssl", "enc", "-d", "-aes-128-cbc", "-md", "md5", "-pass", "pass:pw", "-in", path("o") });
         EXPECT_EQ(theirs.output, plaintext);
     }
-    EXPECT_EQ(tgcrypt({ "decrypt", "--format", "openssl", "--key-size", "16", "--password", "pw", "--in", path("o") }).output,
+    EXPECT_EQ(
+        tgcrypt({ "decrypt", "--format", "openssl", "--key-size", "16", "--password", "pw", "--in", path("o") }).output,
         plaintext);
 }
 
@@ -121,8 +125,10 @@ TEST_F(Tgcrypt, MistakesAreOneLineAndStatusOne)
         std::string error;
     };
     const Case cases[] = {
-        { { "encrypt", "--in", path("plain") }, "tgcrypt: give exactly one of --password-file, --password-env, --password and --key\n" },
-        { { "encrypt", "--key", "abc", "--in", path("plain") }, "tgcrypt: --key must be an even number of hex digits\n" },
+        { { "encrypt", "--in", path("plain") },
+            "tgcrypt: give exactly one of --password-file, --password-env, --password and --key\n" },
+        { { "encrypt", "--key", "abc", "--in", path("plain") },
+            "tgcrypt: --key must be an even number of hex digits\n" },
         { { "encrypt", "--key", "zz", "--in", path("plain") }, "tgcrypt: --key must be hex digits only\n" },
         { { "encrypt", "--key", "0011", "--in", path("plain") },
             "tgcrypt: Parameter error: a key, IV or setting the cipher does not take (code -4300)\n" },

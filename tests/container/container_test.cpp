@@ -56,7 +56,7 @@ Result<Bytes> feed(const std::shared_ptr<TGCryptor>& cryptor, ByteView input, co
 
 TGCryptor::Handler none()
 {
-    return [](TGCryptor&, const Bytes&) { };
+    return [](TGCryptor&, const Bytes&) {};
 }
 
 // Fast settings for tests that do not care about the cost of the derivation.
@@ -122,8 +122,8 @@ TEST(ContainerVectors, KeyContainersMatchStandardTools)
         const auto decrypted = TGDecryptor::decryptData(v.at("container"), v.at("encryption_key"), hmacKey);
         ASSERT_TRUE(decrypted);
         EXPECT_EQ(*decrypted, v.at("plaintext"));
-        const auto written
-            = TGEncryptor::encryptData(v.at("plaintext"), kTGCryptorDefaultSettings, v.at("encryption_key"), hmacKey, v.at("iv"));
+        const auto written = TGEncryptor::encryptData(
+            v.at("plaintext"), kTGCryptorDefaultSettings, v.at("encryption_key"), hmacKey, v.at("iv"));
         ASSERT_TRUE(written);
         EXPECT_EQ(*written, v.at("container"));
         ++checked;
@@ -217,7 +217,8 @@ TEST(Container, EveryChangedByteIsAnErrorAndNoPlaintext)
     }
     const auto wrongPassword = TGDecryptor::decryptData(*container, settings, "PW");
     ASSERT_FALSE(wrongPassword);
-    EXPECT_TRUE(wrongPassword.error().code == kTGCryptorDecodeError || wrongPassword.error().code == kTGCryptorHMACMismatch);
+    EXPECT_TRUE(
+        wrongPassword.error().code == kTGCryptorDecodeError || wrongPassword.error().code == kTGCryptorHMACMismatch);
 }
 
 TEST(Container, HeaderRules)
@@ -234,9 +235,10 @@ TEST(Container, HeaderRules)
     const Bytes key(32, 1);
     EXPECT_EQ(TGOpenSSLDecryptor::decryptData(bytesOf("Salted__1234"), kTGCryptorDefaultSettings, "pw").error().code,
         kTGCryptorUnknownHeader);
-    EXPECT_EQ(TGOpenSSLDecryptor::decryptData(bytesOf("NotSalt_12345678abcdabcdabcdabcd"), kTGCryptorDefaultSettings, "pw")
-                  .error()
-                  .code,
+    EXPECT_EQ(
+        TGOpenSSLDecryptor::decryptData(bytesOf("NotSalt_12345678abcdabcdabcdabcd"), kTGCryptorDefaultSettings, "pw")
+            .error()
+            .code,
         kTGCryptorUnknownHeader);
 
     // Other option bits are ignored; only bit 0 matters. The options byte is covered by the
@@ -289,8 +291,8 @@ TEST(Container, WriterFinishedWithoutInputWritesTheEmptyContainer)
 TEST(Container, CreationFailuresComeBackAtOnce)
 {
     int handlerCalls = 0;
-    const auto writer = TGEncryptor::makeWithKeys(kTGCryptorDefaultSettings, Bytes(7, 1), std::nullopt,
-        [&](TGCryptor& c, const Bytes&) {
+    const auto writer = TGEncryptor::makeWithKeys(
+        kTGCryptorDefaultSettings, Bytes(7, 1), std::nullopt, [&](TGCryptor& c, const Bytes&) {
             EXPECT_TRUE(c.isFinished());
             ++handlerCalls;
         });
@@ -330,7 +332,7 @@ TEST(Container, HandlerIsNeverCalledAfterTheEnd)
     reader->addData(*container);
     reader->finish();
     reader->cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));
-    reader->queue()->sync([] { });
+    reader->queue()->sync([] {});
     EXPECT_EQ(afterEnd, 0);
     EXPECT_FALSE(reader->error());
 }

@@ -52,18 +52,16 @@ TEST(TGCryptorEngine, ReportsTheCipherStatus)
 {
     EXPECT_EQ(TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, {}, kIV).error().code,
         kTGCryptorParamError);
-    EXPECT_EQ(TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, Bytes(20, 1), kIV)
-                  .error()
-                  .code,
+    EXPECT_EQ(
+        TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, Bytes(20, 1), kIV).error().code,
         kTGCryptorParamError);
-    EXPECT_EQ(TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, kKey, Bytes(8, 1))
-                  .error()
-                  .code,
+    EXPECT_EQ(
+        TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, kKey, Bytes(8, 1)).error().code,
         kTGCryptorParamError);
     TGCryptorSettings other = kTGCryptorDefaultSettings;
     other.algorithm = 1;
-    EXPECT_EQ(TGCryptorEngine::make(TGCryptorOperation::Encrypt, other, kKey, kIV).error().code,
-        kTGCryptorUnimplemented);
+    EXPECT_EQ(
+        TGCryptorEngine::make(TGCryptorOperation::Encrypt, other, kKey, kIV).error().code, kTGCryptorUnimplemented);
 
     // Wrong key: the padding of the last block does not verify.
     auto encrypt = TGCryptorEngine::make(TGCryptorOperation::Encrypt, kTGCryptorDefaultSettings, kKey, kIV);

@@ -31,7 +31,8 @@ TEST(TGCryptorPBKDF2, MatchesRFC6070)
         ASSERT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf(c.password), bytesOf(c.salt), 1, c.rounds, key), 0);
         EXPECT_EQ(key, expected);
 
-        const TGCryptorKeyDerivationSettings settings { expected.size(), c.salt.size(), kTGCryptorPBKDF2, 1, c.rounds, false };
+        const TGCryptorKeyDerivationSettings settings { expected.size(), c.salt.size(), kTGCryptorPBKDF2, 1, c.rounds,
+            false };
         const auto derived = keyForPassword(c.password, bytesOf(c.salt), settings);
         ASSERT_TRUE(derived);
         EXPECT_EQ(*derived, expected);
@@ -49,7 +50,8 @@ TEST(TGCryptorPBKDF2, OtherHashesAgreeWithTheirKnownOutputs)
     const Case cases[] = {
         { 3, 32, "ae4d0c95af6b46d32d0adff928f06dd02a303f8ef3c251dfd6e2d85a95474c43" },
         { 5, 64,
-            "e1d9c16aa681708a45f5c7c4e215ceb66e011a2e9f0040713f18aefdb866d53cf76cab2868a39b9f7840edce4fef5a82be67335c77a6068e04112754f27ccf4e" },
+            "e1d9c16aa681708a45f5c7c4e215ceb66e011a2e9f0040713f18aefdb866d53cf76cab2868a39b9f7840edce4fef5a82be67335c77"
+            "a6068e04112754f27ccf4e" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.PRF);
@@ -105,7 +107,10 @@ TEST(KeyForPassword, VersionTwoPasswordsKeepTheirFirstUTF16CountBytes)
     EXPECT_EQ(passwordBytes("p\xc3\xa4\xe2\x82\xac", true), (Bytes { 'p', 0xc3, 0xa4 }));
     // A character outside the BMP counts as two units.
     EXPECT_EQ(passwordBytes("\xf0\x9f\x98\x80", true), (Bytes { 0xf0, 0x9f }));
-    EXPECT_EQ(passwordBytes("\xff" "a", true), (Bytes { 0xff, 'a' }));
+    EXPECT_EQ(passwordBytes("\xff"
+                            "a",
+                  true),
+        (Bytes { 0xff, 'a' }));
     EXPECT_TRUE(passwordBytes("", true).empty());
 }
 

@@ -37,13 +37,13 @@ TEST(OpenSSLInterop, OpenSSLReadsWhatWeWriteAndTheOtherWayRound)
         ASSERT_TRUE(ours);
         EXPECT_EQ(test::text(Bytes(ours->begin(), ours->begin() + 8)), "Salted__");
         test::writeFile(folder / "ours.enc", test::text(*ours));
-        const auto decrypted = openssl({ "enc", "-d", cipher, "-md", "md5", "-pass", "pass:s3cret pass", "-in",
-            (folder / "ours.enc").string() });
+        const auto decrypted = openssl(
+            { "enc", "-d", cipher, "-md", "md5", "-pass", "pass:s3cret pass", "-in", (folder / "ours.enc").string() });
         ASSERT_EQ(decrypted.status, 0) << decrypted.errors;
         EXPECT_EQ(decrypted.output, plaintext);
 
-        const auto theirs = openssl({ "enc", cipher, "-md", "md5", "-pass", "pass:s3cret pass", "-in",
-            (folder / "plain").string() });
+        const auto theirs
+            = openssl({ "enc", cipher, "-md", "md5", "-pass", "pass:s3cret pass", "-in", (folder / "plain").string() });
         ASSERT_EQ(theirs.status, 0) << theirs.errors;
         const auto read = TGOpenSSLDecryptor::decryptData(bytesOf(theirs.output), settings, "s3cret pass");
         ASSERT_TRUE(read);

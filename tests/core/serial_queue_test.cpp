@@ -59,7 +59,7 @@ TEST(SerialQueue, SyncWaitsForEarlierWork)
     });
     queue->sync([&] { order.push_back(3); });
     queue->async([&] { order.push_back(4); });
-    queue->sync([] { });
+    queue->sync([] {});
     releaser.join();
     EXPECT_EQ(order, (std::vector<int> { 1, 2, 3, 4 }));
 }
@@ -73,7 +73,7 @@ TEST(SerialQueue, ManyQueuesShareAFewThreads)
         queues.back()->async([&] { ++count; });
     }
     for (auto& queue : queues)
-        queue->sync([] { });
+        queue->sync([] {});
     EXPECT_EQ(count, 2000);
     EXPECT_LE(SerialQueue::poolThreadCount(), 64u);
 }

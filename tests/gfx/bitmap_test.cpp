@@ -47,7 +47,8 @@ TEST(Bitmap, TintedBitmapsAreTheirColourAtTheirCoverage)
     tinted->paint(context, 0.5);
     cairo_destroy(context);
     const auto mixed = [](double c) { return 0.25 * c + 0.75; };
-    EXPECT_THAT(canvas->pixel(1, 1), IsColor(gfx::Color { mixed(teal.red), mixed(teal.green), mixed(teal.blue), 1 }, 0.01));
+    EXPECT_THAT(
+        canvas->pixel(1, 1), IsColor(gfx::Color { mixed(teal.red), mixed(teal.green), mixed(teal.blue), 1 }, 0.01));
     EXPECT_EQ(canvas->pixel(6, 1), gfx::Color::white());
 
     // A PNG shows the colour, not a grey coverage map.
@@ -70,13 +71,12 @@ TEST(Bitmap, ReusedBuffersComeBackBlank)
     const int sides[] = { 1024, 700, 1024, 900, 512 };
     for (int round = 0; round < 40; ++round) {
         const int side = sides[round % 5];
-        auto bitmap = (round % 3 == 0) ? Bitmap::createTinted(side * 2, side, gfx::Color::white())
-                                       : Bitmap::create(side, side);
+        auto bitmap
+            = (round % 3 == 0) ? Bitmap::createTinted(side * 2, side, gfx::Color::white()) : Bitmap::create(side, side);
         ASSERT_TRUE(bitmap);
         const std::uint8_t* data = bitmap->data();
         const size_t bytes = static_cast<size_t>(bitmap->bytesPerRow()) * static_cast<size_t>(bitmap->height());
-        ASSERT_TRUE(std::all_of(data, data + bytes, [](std::uint8_t byte) { return byte == 0; }))
-            << "round " << round;
+        ASSERT_TRUE(std::all_of(data, data + bytes, [](std::uint8_t byte) { return byte == 0; })) << "round " << round;
         fillRect(*bitmap, 0, 0, side * 2, side, gfx::Color::fromRGB8(200, 10, 30));
         if (round % 4 == 0) {
             // Two at once: one buffer is in use while the other is being cleared.

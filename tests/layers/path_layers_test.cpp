@@ -112,8 +112,7 @@ TEST(TGBorderLayer, PaintsStripsWiderThanOnePoint)
         bool middle;
     };
     const Case cases[] = {
-        { 0.5, 1.0, false, false, false },
-        { 1.5, 2.0, true, true, false },
+        { 0.5, 1.0, false, false, false }, { 1.5, 2.0, true, true, false },
         { 30, 0, true, true, true }, // wider than half: the side strips cover the middle, top row too
     };
     for (const auto& c : cases) {

@@ -38,7 +38,10 @@ public:
     }
 
 private:
-    explicit TestView(gfx::Rect frame) : KaleonScreensaverView(frame, false) { }
+    explicit TestView(gfx::Rect frame)
+        : KaleonScreensaverView(frame, false)
+    {
+    }
 };
 
 class SaverView : public testing::Test {

@@ -55,8 +55,8 @@ protected:
 // The screen's picture of a tree at `now`, at `scale`.
 std::shared_ptr<gfx::Bitmap> screen(anim::Layer& root, double scale, double now)
 {
-    auto target = anim::BitmapTarget::create(static_cast<int>(root.bounds().width() * scale),
-        static_cast<int>(root.bounds().height() * scale));
+    auto target = anim::BitmapTarget::create(
+        static_cast<int>(root.bounds().width() * scale), static_cast<int>(root.bounds().height() * scale));
     anim::Layer::finishAsynchronousDrawing();
     anim::Compositor compositor(*target);
     compositor.drawFrame(root, scale, now);

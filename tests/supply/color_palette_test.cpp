@@ -35,10 +35,7 @@ std::vector<std::string> filenames(const std::vector<std::shared_ptr<TGColorPale
 // A resource folder of the test's own, and the settings' palette entry cleared.
 class PaletteFolder : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        supply::moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey);
-    }
+    void SetUp() override { supply::moduleDefaults()->removeObjectForKey(supply::TGKaleonColorPaletteDefaultsKey); }
 
     test::TemporaryDirectory folder;
     test::ScopedEnvironment resources { "KALEON_RESOURCES", folder.path().string() };

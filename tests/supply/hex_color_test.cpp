@@ -29,9 +29,9 @@ TEST(HexColor, ReadsPaletteText)
         { "0x", Color::black() },
         { "00ff00", Color::fromRGB8(0, 255, 0) },
         { "FFF", Color::fromRGB8(0, 0x0f, 0xff) },
-        { "80FF8000", orange },              // AARRGGBB: alpha bits ignored
-        { "000000000FF8000", orange },       // leading zeros are not significant
-        { "123456789", Color::white() },     // more than 32 bits saturate to all ones
+        { "80FF8000", orange }, // AARRGGBB: alpha bits ignored
+        { "000000000FF8000", orange }, // leading zeros are not significant
+        { "123456789", Color::white() }, // more than 32 bits saturate to all ones
         { "FFFFFFFFFFFFFFFFFFFF", Color::white() },
     };
     for (const auto& c : cases) {

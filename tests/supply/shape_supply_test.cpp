@@ -5,8 +5,8 @@
 #include "core/random.h"
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <set>
 
 using namespace kaleon;
@@ -137,7 +137,8 @@ TEST_F(ShapeSupply, ShapesWithoutSizeNeverGiveANonFiniteFrame)
 
 TEST_F(ShapeSupply, LogoIsSevenTenthsOfTheWidthAndWhite)
 {
-    test::writeFile(resources / "logo.svg", "<svg><rect width='200' height='40'/><rect x='10' width='20' height='10'/></svg>");
+    test::writeFile(
+        resources / "logo.svg", "<svg><rect width='200' height='40'/><rect x='10' width='20' height='10'/></svg>");
     auto manager = managerOver(folder.path());
     const auto logo = manager->logoSVGWithBounds({ 0, 0, 1000, 600 });
     EXPECT_EQ(logo->frame(), gfx::Rect(150, 230, 700, 140));

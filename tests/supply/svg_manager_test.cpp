@@ -199,8 +199,8 @@ TEST_F(ColorPicker, RandomizePaletteSwitchesColoursAndStoresTheChoiceSilently)
         void changed(const Notification&) { ++count; }
     };
     auto counter = std::make_shared<Counter>();
-    NotificationCenter::defaultCenter().addObserver(counter,
-        std::string(supply::TGKaleonConfigurationDidChangeNotificationName), &Counter::changed);
+    NotificationCenter::defaultCenter().addObserver(
+        counter, std::string(supply::TGKaleonConfigurationDidChangeNotificationName), &Counter::changed);
 
     auto manager = TGSVGManager::make();
     ScopedLogCapture capture;

@@ -98,7 +98,8 @@ const std::filesystem::path& configHome()
 std::string paletteText(const std::string& name, const std::vector<std::string>& colors)
 {
     PlistValue::Array array(colors.begin(), colors.end());
-    return xmlPlist(PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
+    return xmlPlist(
+        PlistValue(PlistValue::Dictionary { { "name", PlistValue(name) }, { "colors", PlistValue(array) } }));
 }
 
 } // namespace kaleon::test

@@ -57,8 +57,8 @@ TEST(ElementAttributes, OpacityFoldsIntoColoursBelowOne)
     EXPECT_EQ(colorOf(full, "fill"), Color::fromRGB8(255, 0, 0));
     EXPECT_EQ(std::get<std::string>(full.at("fill-opacity")), "1");
 
-    EXPECT_EQ(colorOf(attributesOf("<path fill='none' fill-opacity='0.5' d='M0,0'/>"), "fill"),
-        (Color { 1, 1, 1, 0.5 }));
+    EXPECT_EQ(
+        colorOf(attributesOf("<path fill='none' fill-opacity='0.5' d='M0,0'/>"), "fill"), (Color { 1, 1, 1, 0.5 }));
     EXPECT_EQ(colorOf(attributesOf("<path stroke='none' d='M0,0'/>"), "stroke"), (Color { 1, 1, 1, 0 }));
     const auto alone = attributesOf("<path stroke-opacity='0.5' d='M0,0'/>");
     EXPECT_EQ(std::get<std::string>(alone.at("stroke-opacity")), "0.5");
@@ -75,10 +75,10 @@ TEST(ElementAttributes, StyleUnfolds)
     EXPECT_EQ(attributesOf("<path style='fill : red' d='M0,0'/>").count("fill "), 1u);
 
     // Whichever comes later in the element wins.
-    EXPECT_EQ(colorOf(attributesOf("<path fill='#0f0' style='fill:#f00' d='M0,0'/>"), "fill"),
-        Color::fromRGB8(255, 0, 0));
-    EXPECT_EQ(colorOf(attributesOf("<path style='fill:#f00' fill='#0f0' d='M0,0'/>"), "fill"),
-        Color::fromRGB8(0, 255, 0));
+    EXPECT_EQ(
+        colorOf(attributesOf("<path fill='#0f0' style='fill:#f00' d='M0,0'/>"), "fill"), Color::fromRGB8(255, 0, 0));
+    EXPECT_EQ(
+        colorOf(attributesOf("<path style='fill:#f00' fill='#0f0' d='M0,0'/>"), "fill"), Color::fromRGB8(0, 255, 0));
 
     ScopedLogCapture capture;
     const auto broken = attributesOf("<path id='x' style='fill:#00f;stroke' d='M0,0'/>");
@@ -98,7 +98,8 @@ TEST(ElementAttributes, TransformsCompose)
     EXPECT_EQ(rotated, gfx::AffineTransform(std::cos(theta), std::sin(theta), -std::sin(theta), std::cos(theta), 0, 0));
     EXPECT_NE(rotated.a(), 0.0);
 
-    const auto nested = transformOf(attributesOf("<g transform='translate(10,0)'><path transform='scale(2)' d='M0,0'/></g>"));
+    const auto nested
+        = transformOf(attributesOf("<g transform='translate(10,0)'><path transform='scale(2)' d='M0,0'/></g>"));
     EXPECT_EQ(nested.map({ 1, 0 }), gfx::Point(22, 0));
 
     EXPECT_EQ(attributesOf("<g transform='translate(10,0)'><path transform='translate(-10,0)' d='M0,0'/></g>")

@@ -74,8 +74,7 @@ TEST(ElementReader, ReadsTheFourShapesInDocumentOrder)
     EXPECT_EQ(paths[0], "M1,1L2,2");
     EXPECT_EQ(paths[1], "M0,0L10,0L10,10Z");
     EXPECT_EQ(paths[2], "M1,2L4,2L4,6L1,6L1,2Z");
-    EXPECT_EQ(paths[3],
-        "M10,5C10,7.761,7.761,10,5,10C2.239,10,0,7.761,0,5C0,2.239,2.239,0,5,0C7.761,0,10,2.239,10,5Z");
+    EXPECT_EQ(paths[3], "M10,5C10,7.761,7.761,10,5,10C2.239,10,0,7.761,0,5C0,2.239,2.239,0,5,0C7.761,0,10,2.239,10,5Z");
 }
 
 TEST(ElementReader, NamesAreCaseInsensitiveAndContainersAreRead)
@@ -109,8 +108,7 @@ TEST(ElementReader, PolygonPoints)
         { "0,0 10,0 10,10", { "M0,0L10,0L10,10Z" }, {} },
         { "5,5", { "M5,5Z" }, {} },
         { "5", {}, { "*** Error: Too few points in <polygon>" } },
-        { "0, 0, 10, 0, 10, 10",
-            { "M0,0L0,10L0,10Z" },
+        { "0, 0, 10, 0, 10, 10", { "M0,0L0,10L0,10Z" },
             { "*** Error: Invalid parameter count in M style token",
                 "*** Error: Invalid parameter count in L style token" } },
     };
@@ -127,14 +125,15 @@ TEST(ElementReader, PolygonPoints)
 
 TEST(ElementReader, RectanglesAndCircles)
 {
-    EXPECT_EQ(read("<rect x='20' y='0' width='-10' height='5'/>"),
-        std::vector<std::string> { "M10,0L20,0L20,5L10,5L10,0Z" });
+    EXPECT_EQ(
+        read("<rect x='20' y='0' width='-10' height='5'/>"), std::vector<std::string> { "M10,0L20,0L20,5L10,5L10,0Z" });
     EXPECT_EQ(read("<rect x='0.12345' y='1px' width='1' height='1' rx='5'/>"),
         std::vector<std::string> { "M0.123,1L1.123,1L1.123,2L0.123,2L0.123,1Z" });
     // Non-finite attribute numbers read as 0.
-    EXPECT_EQ(read("<rect x='inf' y='nan' width='1e39' height='2'/>"),
-        std::vector<std::string> { "M0,0L0,0L0,2L0,2L0,0Z" });
-    EXPECT_EQ(read("<circle cx='3' cy='4'/>"), std::vector<std::string> { "M3,4C3,4,3,4,3,4C3,4,3,4,3,4C3,4,3,4,3,4C3,4,3,4,3,4Z" });
+    EXPECT_EQ(
+        read("<rect x='inf' y='nan' width='1e39' height='2'/>"), std::vector<std::string> { "M0,0L0,0L0,2L0,2L0,0Z" });
+    EXPECT_EQ(read("<circle cx='3' cy='4'/>"),
+        std::vector<std::string> { "M3,4C3,4,3,4,3,4C3,4,3,4,3,4C3,4,3,4,3,4C3,4,3,4,3,4Z" });
 }
 
 TEST(ElementReader, PathWithoutDataIsLeftOut)
@@ -173,8 +172,8 @@ TEST(ElementReader, MalformedXmlStopsQuietlyAfterTheShapesBeforeIt)
 TEST(ElementReader, AttributeMapHasAnEntryPerPath)
 {
     std::shared_ptr<svg::PathAttributeMap> attributes;
-    const auto paths = CGPathsFromSVGString(
-        svgDocument("<rect/><rect style='fill'/><path id='a' d='M1,1'/>"), &attributes);
+    const auto paths
+        = CGPathsFromSVGString(svgDocument("<rect/><rect style='fill'/><path id='a' d='M1,1'/>"), &attributes);
     ASSERT_TRUE(attributes);
     ASSERT_EQ(paths.size(), 3u);
     ASSERT_EQ(attributes->count(paths[0]), 1u);
@@ -194,6 +193,7 @@ TEST(ElementReader, CountsWhatItPassesOver)
     const auto counts = svg::passedOverElements(svgDocument(
         "<defs><linearGradient id='g'><stop/><stop/></linearGradient></defs><ellipse/><ellipse/><path d='M1,1'/>"
         "<g><text>t</text></g>"));
-    EXPECT_EQ(counts, (std::map<std::string, int> { { "defs", 1 }, { "ellipse", 2 }, { "linearGradient", 1 },
-                          { "stop", 2 }, { "text", 1 } }));
+    EXPECT_EQ(counts,
+        (std::map<std::string, int> {
+            { "defs", 1 }, { "ellipse", 2 }, { "linearGradient", 1 }, { "stop", 2 }, { "text", 1 } }));
 }

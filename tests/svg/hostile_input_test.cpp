@@ -51,7 +51,8 @@ TEST(HostileInput, EntityExpansion)
 {
     std::string text = "<?xml version='1.0'?><!DOCTYPE svg [<!ENTITY a0 'M1,1L2,2'>";
     for (int i = 1; i < 30; ++i)
-        text += "<!ENTITY a" + std::to_string(i) + " '&a" + std::to_string(i - 1) + ";&a" + std::to_string(i - 1) + ";'>";
+        text += "<!ENTITY a" + std::to_string(i) + " '&a" + std::to_string(i - 1) + ";&a" + std::to_string(i - 1)
+            + ";'>";
     text += "]><svg><path d='&a29;'/><path d='&a29;'/></svg>";
     std::shared_ptr<svg::PathAttributeMap> attributes;
     // Two to the 29th copies would be gigabytes: the reader stops instead.

@@ -9,7 +9,8 @@ using svg::SVGStringFromCGPaths;
 
 namespace {
 
-constexpr const char* kOpening = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
+constexpr const char* kOpening
+    = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
 
 std::shared_ptr<const gfx::Path> pathOf(std::initializer_list<gfx::Point> points, bool close = false)
 {
@@ -65,8 +66,8 @@ TEST(SVGWriter, WritesColoursWithTheirOpacityAndEscapesText)
               " title=\"a &quot;quoted&quot; &lt;b&gt; &amp; &apos;c&apos;\" d=\"M0,0L1,1\"/>\n\n</svg>\n");
 
     attributes[path] = { { "fill", gfx::Color { 1, 0, 0, 0.25 } } };
-    EXPECT_NE(SVGStringFromCGPaths({ path }, &attributes).find("fill=\"#ff0000\" fill-opacity=\"0.25\""),
-        std::string::npos);
+    EXPECT_NE(
+        SVGStringFromCGPaths({ path }, &attributes).find("fill=\"#ff0000\" fill-opacity=\"0.25\""), std::string::npos);
 }
 
 TEST(SVGWriter, AnyAttributeMapGivesWellFormedXml)
@@ -79,7 +80,9 @@ TEST(SVGWriter, AnyAttributeMapGivesWellFormedXml)
         { "bad name", std::string("x") },
         { "1st", std::string("x") },
         { "", std::string("x") },
-        { "note", std::string("tab\tline\nbell\x07" "end") },
+        { "note",
+            std::string("tab\tline\nbell\x07"
+                        "end") },
     };
     const std::string written = SVGStringFromCGPaths({ path }, &attributes);
     EXPECT_NE(written.find("<path fill=\"#ff0000\" fill-opacity=\"0.5\" note=\"tab&#9;line&#10;bellend\" d="),
