@@ -5,7 +5,7 @@
 #include "host/offscreen_host.h"
 #include "host/screen_saver_defaults.h"
 #include "host/settings_watcher.h"
-#include "host/window_host.h"
+#include "host/sdl/window_host.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
@@ -161,8 +161,8 @@ int main(int argc, char** argv)
     }
 
     host::SettingsWatcher watcher(defaults, std::string(supply::TGKaleonConfigurationDidChangeNotificationName));
-    host::WindowOptions options;
+    host::sdl::WindowOptions options;
     options.fullscreen = fullscreen;
     options.windowSize = *size;
-    return host::runWindowed(options, makeView, &watcher);
+    return host::sdl::runWindowed(options, makeView, &watcher);
 }

@@ -16,7 +16,7 @@ struct Screen {
 Screen mainScreen();
 void setMainScreen(const Screen& screen);
 
-// The surface a view is shown in: an SDL window or an offscreen bitmap. The host owns it;
+// The surface a view is shown in: a window of a backend or an offscreen bitmap. The host owns it;
 // views refer to it weakly.
 class Window {
 public:

@@ -1,4 +1,6 @@
-#include "host/sdl_target.h"
+#include "host/sdl/sdl_target.h"
+
+#include <SDL.h>
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -39,7 +41,7 @@ TEST(SdlTarget, DrawsFullColourAndTintedContentsAlike)
 {
     SoftwareCanvas canvas(40, 20);
     ASSERT_TRUE(canvas.renderer) << SDL_GetError();
-    host::SdlTarget target(canvas.renderer);
+    host::sdl::SdlTarget target(canvas.renderer);
     EXPECT_EQ(target.pixelSize(), gfx::Size(40, 20));
 
     // A tinted bitmap half covered, drawn where a full-colour one is not.

@@ -1,9 +1,11 @@
-#include "host/sdl_target.h"
+#include "host/sdl/sdl_target.h"
+
+#include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace kaleon::host {
+namespace kaleon::host::sdl {
 
 namespace {
 
@@ -72,7 +74,7 @@ anim::ImageHandle SdlTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bi
     } else {
         SDL_UpdateTexture(texture, nullptr, bitmap->data(), bitmap->bytesPerRow());
     }
-    if (SDL_SetTextureBlendMode(texture, m_premultiplied) != 0)
+    if (SDL_SetTextureBlendMode(texture, static_cast<SDL_BlendMode>(m_premultiplied)) != 0)
         SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     const anim::ImageHandle handle = m_nextHandle++;
     m_textures.emplace(handle, texture);
@@ -115,4 +117,4 @@ void SdlTarget::present()
     SDL_RenderPresent(m_renderer);
 }
 
-} // namespace kaleon::host
+} // namespace kaleon::host::sdl

@@ -2,10 +2,12 @@
 
 #include "anim/render_target.h"
 
-#include <SDL.h>
 #include <map>
 
-namespace kaleon::host {
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace kaleon::host::sdl {
 
 // Draws with an SDL_Renderer: a layer's contents become a texture once and are then only
 // placed, faded and stacked. Transforms are expected to keep rectangles axis-aligned.
@@ -24,9 +26,9 @@ public:
 
 private:
     SDL_Renderer* m_renderer;
-    SDL_BlendMode m_premultiplied;
+    int m_premultiplied; // an SDL_BlendMode
     std::map<anim::ImageHandle, SDL_Texture*> m_textures;
     anim::ImageHandle m_nextHandle = 1;
 };
 
-} // namespace kaleon::host
+} // namespace kaleon::host::sdl

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "gfx/geometry.h"
+#include "host/settings_watcher.h"
 #include "host/view_factory.h"
 
 #include <string>
 
-namespace kaleon::host {
-
-class SettingsWatcher;
+namespace kaleon::host::sdl {
 
 struct WindowOptions {
     bool fullscreen = false; // one borderless full-screen window and view per monitor
@@ -21,4 +20,4 @@ struct WindowOptions {
 // given, so changed settings reach the views at once. Returns the process exit status.
 int runWindowed(const WindowOptions& options, const ViewFactory& makeView, SettingsWatcher* watcher);
 
-} // namespace kaleon::host
+} // namespace kaleon::host::sdl

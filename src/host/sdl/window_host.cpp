@@ -1,10 +1,10 @@
-#include "host/window_host.h"
+#include "host/sdl/window_host.h"
 
 #include "anim/compositor.h"
 #include "anim/layer.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
-#include "host/sdl_target.h"
+#include "host/sdl/sdl_target.h"
 #include "host/settings_watcher.h"
 
 #include <SDL.h>
@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace kaleon::host {
+namespace kaleon::host::sdl {
 
 namespace {
 
@@ -241,4 +241,4 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
     return status;
 }
 
-} // namespace kaleon::host
+} // namespace kaleon::host::sdl
