@@ -10,6 +10,7 @@
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "core/random.h"
+#include "host/frame_clock.h"
 #include "host/screen_saver_defaults.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/defaults_keys.h"
@@ -44,9 +45,7 @@ Saver makeSaver(double width, double height, double scale)
 // One frame call and its shape's drawing, then the slide to its end and the flattening.
 void frameAndFlatten(Saver& saver)
 {
-    anim::Animator::shared().tick(now);
-    saver.view->animateOneFrame();
-    anim::Animator::shared().tick(now);
+    host::runFrame(*saver.view, now);
     saver.view->animatingLayer()->displayIfNeeded(true);
     now += saver.view->animationInterval();
     anim::Animator::shared().tick(now - 0.001);
@@ -93,9 +92,7 @@ void BM_Flatten2560x1440Scale2(benchmark::State& state)
     frameAndFlatten(saver);
     for (auto _ : state) {
         state.PauseTiming();
-        anim::Animator::shared().tick(now);
-        saver.view->animateOneFrame();
-        anim::Animator::shared().tick(now);
+        host::runFrame(*saver.view, now);
         saver.view->animatingLayer()->displayIfNeeded(true);
         now += saver.view->animationInterval();
         state.ResumeTiming();
@@ -113,9 +110,7 @@ void BM_PaintShapeOverPictureReference(benchmark::State& state)
     auto picture = gfx::Bitmap::create(5120, 2880);
     for (auto _ : state) {
         state.PauseTiming();
-        anim::Animator::shared().tick(now);
-        saver.view->animateOneFrame();
-        anim::Animator::shared().tick(now);
+        host::runFrame(*saver.view, now);
         const auto& shape = saver.view->animatingLayer();
         shape->displayIfNeeded(true);
         const auto bitmap = shape->contents();
@@ -144,9 +139,7 @@ void displayedFrame(benchmark::State& state, double width, double height)
 {
     auto saver = makeSaver(width, height, 1);
     frameAndFlatten(saver);
-    anim::Animator::shared().tick(now);
-    saver.view->animateOneFrame();
-    anim::Animator::shared().tick(now);
+    host::runFrame(*saver.view, now);
     saver.view->animatingLayer()->displayIfNeeded(true);
     auto target = anim::BitmapTarget::create(static_cast<int>(width), static_cast<int>(height));
     anim::Compositor compositor(*target);

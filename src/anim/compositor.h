@@ -24,6 +24,10 @@ public:
     // origin at the target's top-left corner and `scale` pixels per point, and presents the result.
     void drawFrame(Layer& root, double scale, double now);
 
+    // Whether drawing waits for layers that draw themselves on a worker thread (a render does;
+    // a screen shows them when they are ready).
+    void setWaitsForDrawing(bool wait) { m_waitForDrawing = wait; }
+
     // Draws a tree's model values once onto a target, mapped by `toTarget` from the root's own
     // space. Layers that draw themselves are brought up to date first (waiting for them).
     static void draw(RenderTarget& target, Layer& root, const gfx::AffineTransform& toTarget);

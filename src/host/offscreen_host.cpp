@@ -57,14 +57,14 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
     view->startAnimation();
 
     anim::Compositor compositor(*target);
+    // A render waits for layers that draw themselves on a worker thread.
+    compositor.setWaitsForDrawing(true);
     std::vector<std::filesystem::path> written;
     const auto writePicture = [&](double now) -> Result<void> {
         anim::Animator::shared().tick(now);
         const auto root = view->layer();
         if (!root)
             return {};
-        // A render waits for layers that draw themselves on a worker thread.
-        anim::Layer::finishAsynchronousDrawing();
         compositor.drawFrame(*root, options.scale, now);
         auto path = framePath(options.directory, static_cast<int>(written.size()) + 1);
         if (auto result = target->bitmap()->writePNG(path); !result)
@@ -85,11 +85,7 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
     }
     for (int index = 1; index <= options.frames; ++index) {
         now = clock.nextDue();
-        anim::Animator::shared().tick(now);
-        view->animateOneFrame();
-        // New animations begin at this display update.
-        anim::Animator::shared().tick(now);
-        clock.frameDone(now, view->animationTimeInterval());
+        runFrameIfDue(*view, clock, now);
         const double next = clock.nextDue();
         if (options.fps) {
             for (; now + 1e-9 < next; now += 1.0 / *options.fps) {

@@ -4,6 +4,8 @@
 #include "anim/compositor.h"
 #include "core/log.h"
 #include "core/random.h"
+#include "host/frame_clock.h"
+#include "host/offscreen_host.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/shape_file.h"
@@ -11,6 +13,7 @@
 #include "support/test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace kaleon;
@@ -42,12 +45,7 @@ protected:
     }
 
     // One frame call at `now`, its slide begun at once.
-    void frameAt(KaleonScreensaverView& view, double now)
-    {
-        anim::Animator::shared().tick(now);
-        view.animateOneFrame();
-        anim::Animator::shared().tick(now);
-    }
+    void frameAt(KaleonScreensaverView& view, double now) { host::runFrame(view, now); }
 
     std::shared_ptr<host::Window> window;
 };
@@ -241,4 +239,43 @@ TEST_F(Motion, TheLogoFadesAndLeavesWithoutAPicture)
     EXPECT_TRUE(view->shouldRun());
     EXPECT_EQ(view->layer()->sublayers().size(), 1u);
     EXPECT_EQ(view->backgroundLayer()->contents(), nullptr);
+}
+
+TEST_F(Motion, TheFirstRenderedPictureShowsAShapeThatDoesNotMove)
+{
+    // A direction outside 0 to 5: the shape stands where it comes to rest from the start.
+    supply::moduleDefaults()->setVolatileValue(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(9));
+    test::TemporaryDirectory folder;
+    std::shared_ptr<KaleonScreensaverView> view;
+    host::RenderOptions options;
+    options.directory = folder.path();
+    options.frames = 1;
+    options.size = { 160, 90 };
+    options.fps = 10;
+    const auto written = host::renderOffscreen(options, [&](gfx::Rect frame, bool isPreview) {
+        view = KaleonScreensaverView::make(frame, isPreview);
+        return view;
+    });
+    ASSERT_TRUE(written) << written.error().message;
+    ASSERT_FALSE(written->empty());
+
+    const auto background = *view->backgroundLayer()->backgroundColor();
+    const auto opaque = [](const gfx::Color& c) {
+        return 0xff000000u | static_cast<std::uint32_t>(std::lround(c.red * 255)) << 16
+            | static_cast<std::uint32_t>(std::lround(c.green * 255)) << 8
+            | static_cast<std::uint32_t>(std::lround(c.blue * 255));
+    };
+    cairo_surface_t* png = cairo_image_surface_create_from_png(written->front().c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    int shapePixels = 0;
+    for (int y = 0; y < 90; ++y) {
+        const auto* row = cairo_image_surface_get_data(png) + y * cairo_image_surface_get_stride(png);
+        for (int x = 0; x < 160; ++x) {
+            std::uint32_t argb = 0;
+            std::memcpy(&argb, row + 4 * x, 4);
+            shapePixels += argb != opaque(background) ? 1 : 0;
+        }
+    }
+    cairo_surface_destroy(png);
+    EXPECT_GT(shapePixels, 0);
 }

@@ -175,15 +175,10 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         auto& animator = anim::Animator::shared();
         bool running = !outputs.empty();
         while (running) {
-            animator.tick(elapsed());
-            for (auto& output : outputs) {
-                if (output->clock.isDue(elapsed())) {
-                    output->view->animateOneFrame();
-                    // New animations begin at this display update.
-                    animator.tick(elapsed());
-                    output->clock.frameDone(elapsed(), output->view->animationTimeInterval());
-                }
-            }
+            const double now = elapsed();
+            animator.tick(now);
+            for (auto& output : outputs)
+                runFrameIfDue(*output->view, output->clock, now);
             const bool moving = animator.hasRunningAnimations();
             for (auto& output : outputs) {
                 const auto root = output->view->layer();
