@@ -2,6 +2,7 @@
 
 #include "core/file.h"
 #include "core/log.h"
+#include "core/text.h"
 #include "gfx/bitmap.h"
 #include "gfx/cairo_path.h"
 #include "supply/shape_file.h"
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <libxml/xmlstring.h>
 
 using namespace kaleon;
 
@@ -57,7 +57,7 @@ ShapeFile readShapeFile(const std::string& path)
     if (!read)
         return { {}, read.error().message };
     std::string bytes = std::move(*read);
-    if (!bytes.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(bytes.c_str())))
+    if (!isValidUTF8(bytes))
         return { {}, path + " is not UTF-8 text" };
     return { std::move(bytes), {} };
 }

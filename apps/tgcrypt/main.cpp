@@ -4,6 +4,7 @@
 #include "container/decryptor.h"
 #include "container/encryptor.h"
 #include "container/openssl_cryptor.h"
+#include "core/text.h"
 
 #include <CLI/CLI.hpp>
 #include <atomic>
@@ -112,15 +113,10 @@ Result<Bytes> parseHex(const std::string& text, const char* what)
 {
     if (text.size() % 2 != 0)
         return failure(std::string(what) + " must be an even number of hex digits");
-    Bytes bytes;
-    for (size_t i = 0; i < text.size(); i += 2) {
-        unsigned value = 0;
-        const auto result = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
-        if (result.ec != std::errc() || result.ptr != text.data() + i + 2)
-            return failure(std::string(what) + " must be hex digits only");
-        bytes.push_back(static_cast<std::uint8_t>(value));
-    }
-    return bytes;
+    auto bytes = parseHexBytes(text);
+    if (!bytes)
+        return failure(std::string(what) + " must be hex digits only");
+    return std::move(*bytes);
 }
 
 // The first line of the file, without its line ending, as `openssl -pass file:` reads it.

@@ -1,5 +1,7 @@
 #include "container/key_derivation.h"
 
+#include "core/text.h"
+
 // The PBKDF2 loop runs on the hash's own context type, so that the HMAC pads are hashed once
 // and each round costs two compressions; those functions are deprecated, not removed, in 3.0.
 #define OPENSSL_SUPPRESS_DEPRECATED
@@ -118,29 +120,12 @@ void pbkdf2(ByteView password, ByteView salt, std::uint32_t rounds, std::span<st
     OPENSSL_cleanse(t, sizeof t);
 }
 
-// The length of the UTF-8 sequence that starts with `lead`, or 0 when it cannot start one.
-size_t sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xc2 && lead <= 0xdf)
-        return 2;
-    if (lead >= 0xe0 && lead <= 0xef)
-        return 3;
-    if (lead >= 0xf0 && lead <= 0xf4)
-        return 4;
-    return 0;
-}
-
 size_t utf16Length(std::string_view text)
 {
     size_t units = 0;
     for (size_t i = 0; i < text.size();) {
-        const size_t length = sequenceLength(static_cast<unsigned char>(text[i]));
-        bool valid = length > 0 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k)
-            valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-        if (!valid) {
+        const size_t length = utf8SequenceLength(text, i);
+        if (length == 0) {
             ++units;
             ++i;
             continue;

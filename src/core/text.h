@@ -1,6 +1,50 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace kaleon {
+
+// Space, tab, line feed, vertical tab, form feed and carriage return: C's white space.
+inline constexpr std::string_view kWhitespaceCharacters = " \t\n\v\f\r";
+
+constexpr bool isWhitespace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// `text` without white space at either end.
+constexpr std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isWhitespace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isWhitespace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Whether two texts are equal when ASCII letters are compared without their case.
+constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// The length of the well-formed UTF-8 sequence that starts at `text[at]` (no overlong forms,
+// no surrogates, nothing above U+10FFFF); 0 when none starts there.
+size_t utf8SequenceLength(std::string_view text, size_t at);
+bool isValidUTF8(std::string_view text);
 
 // The value of a hexadecimal digit (either case); -1 for any other character.
 constexpr int hexDigitValue(char c)
@@ -13,5 +57,10 @@ constexpr int hexDigitValue(char c)
         return c - 'A' + 10;
     return -1;
 }
+
+// Bytes from pairs of hexadecimal digits and nothing else; empty when the text is not that.
+std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text);
+// Two lower-case hexadecimal digits per byte.
+std::string hexString(std::span<const std::uint8_t> bytes);
 
 } // namespace kaleon

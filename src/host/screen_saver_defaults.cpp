@@ -1,6 +1,7 @@
 #include "host/screen_saver_defaults.h"
 
 #include "core/log.h"
+#include "core/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,7 +51,7 @@ std::optional<double> numberFrom(const PlistValue& value)
     if (auto* text = value.asString()) {
         const char* begin = text->data();
         const char* end = begin + text->size();
-        while (begin != end && (*begin == ' ' || *begin == '\t'))
+        while (begin != end && isWhitespace(*begin))
             ++begin;
         if (begin != end && *begin == '+')
             ++begin;
@@ -157,7 +158,7 @@ bool ScreenSaverDefaults::boolForKey(std::string_view key) const
 {
     if (const auto value = valueForKey(key)) {
         if (auto* text = value->asString())
-            return *text == "YES" || *text == "yes" || *text == "true" || doubleForKey(key) != 0;
+            return equalsIgnoringCase(*text, "yes") || equalsIgnoringCase(*text, "true") || doubleForKey(key) != 0;
     }
     return doubleForKey(key) != 0;
 }

@@ -4,23 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 namespace kaleon::supply {
-
-namespace {
-
-bool isSkippedSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-} // namespace
 
 gfx::Color colorWithHexColorString(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && isSkippedSpace(text[i]))
+    while (i < text.size() && isWhitespace(text[i]))
         ++i;
     if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
         i += 2;
@@ -46,11 +36,10 @@ std::string hexadecimalValue(const gfx::Color& color)
         // NaN fails both comparisons and writes as 0.
         const double clamped = component > 0 ? std::min(component, 1.0) : 0.0;
         const double scaled = clamped * 255.99998474121094;
-        return static_cast<unsigned>(scaled);
+        return static_cast<std::uint8_t>(scaled);
     };
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", byte(color.red), byte(color.green), byte(color.blue));
-    return text;
+    const std::uint8_t bytes[] = { byte(color.red), byte(color.green), byte(color.blue) };
+    return "#" + hexString(bytes);
 }
 
 } // namespace kaleon::supply

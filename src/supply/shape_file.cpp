@@ -4,8 +4,7 @@
 #include "container/encryptor.h"
 #include "core/file.h"
 #include "core/log.h"
-
-#include <libxml/xmlstring.h>
+#include "core/text.h"
 
 namespace kaleon::supply {
 
@@ -31,7 +30,7 @@ Result<std::string> readTGShape(const std::filesystem::path& path)
             + std::to_string(error.code) + ")");
     }
     std::string text(plain->begin(), plain->end());
-    if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
+    if (!isValidUTF8(text))
         return shapeError("is not UTF-8 text");
     return text;
 }

@@ -3,10 +3,10 @@
 #include "core/file.h"
 #include "core/log.h"
 #include "core/resource_folder.h"
+#include "core/text.h"
 #include "svg/element_reader.h"
 
 #include <algorithm>
-#include <libxml/xmlstring.h>
 #include <limits>
 
 namespace kaleon::svg {
@@ -19,7 +19,7 @@ std::optional<std::string> readUTF8File(const std::filesystem::path& path)
     if (!read)
         return std::nullopt;
     std::string text = std::move(*read);
-    if (!text.empty() && !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(text.c_str())))
+    if (!isValidUTF8(text))
         return std::nullopt;
     return text;
 }

@@ -81,8 +81,7 @@ void foldOpacity(AttributeDictionary& dictionary, std::string_view colourKey, st
 
 float floatValue(std::string_view value)
 {
-    while (!value.empty() && CharacterSet::whitespaceAndNewlines().contains(value.front()))
-        value.remove_prefix(1);
+    value = trimmed(value);
     const size_t length = decimalNumberLength(value);
     if (length == 0)
         return 0;

@@ -2,10 +2,10 @@
 
 #include "core/c_handle.h"
 #include "core/log.h"
+#include "core/text.h"
 #include "svg/path_data_parser.h"
 
 #include <libxml/xmlreader.h>
-#include <strings.h>
 
 namespace kaleon::svg {
 
@@ -24,7 +24,7 @@ enum class Shape { None, Path, Polygon, Rect, Circle };
 
 bool named(const xmlChar* name, const char* expected)
 {
-    return name && strcasecmp(reinterpret_cast<const char*>(name), expected) == 0;
+    return name && equalsIgnoringCase(reinterpret_cast<const char*>(name), expected);
 }
 
 Shape shapeNamed(const xmlChar* name)

@@ -25,8 +25,7 @@ constexpr std::string_view kShorthandCountLog = "*** TGSVGPath Error: Insufficie
 // A number at the start of a token, after blanks, read as a 32-bit float.
 std::optional<float> scanFloat(std::string_view text)
 {
-    while (!text.empty() && CharacterSet::whitespaceAndNewlines().contains(text.front()))
-        text.remove_prefix(1);
+    text = trimmed(text);
     const size_t length = decimalNumberLength(text);
     if (length == 0)
         return std::nullopt;

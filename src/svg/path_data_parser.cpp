@@ -17,16 +17,6 @@ constexpr std::string_view kUnknownLineLog = "*** Error: Unrecognised L style co
 constexpr std::string_view kCurveCountLog = "*** Error: Invalid number of parameters for C command";
 constexpr std::string_view kShorthandCountLog = "*** Error: Invalid number of parameters for S command";
 
-std::string_view trimmed(std::string_view text)
-{
-    const auto isSpace = [](char c) { return CharacterSet::whitespaceAndNewlines().contains(c); };
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The whole UTF-8 sequence of the character that starts at `position`, so a log line stays
 // valid text.
 std::string_view characterAt(std::string_view text, size_t position)

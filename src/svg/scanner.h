@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/text.h"
+
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -16,7 +18,7 @@ public:
             m_members[static_cast<unsigned char>(c)] = true;
     }
     // Space, tab, line feed, carriage return, vertical tab and form feed.
-    static constexpr CharacterSet whitespaceAndNewlines() { return CharacterSet(" \t\n\r\v\f"); }
+    static constexpr CharacterSet whitespaceAndNewlines() { return CharacterSet(kWhitespaceCharacters); }
 
     constexpr bool contains(char c) const { return m_members[static_cast<unsigned char>(c)]; }
     [[nodiscard]] constexpr CharacterSet united(const CharacterSet& other) const

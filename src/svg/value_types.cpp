@@ -18,7 +18,7 @@ namespace {
 long readHexLong(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    while (i < text.size() && isWhitespace(text[i]))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -77,9 +77,9 @@ gfx::Color hexTriplet::CGColor() const
 
 std::string hexTriplet::string() const
 {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", (m_value >> 16) & 0xff, (m_value >> 8) & 0xff, m_value & 0xff);
-    return text;
+    const std::uint8_t bytes[] = { static_cast<std::uint8_t>(m_value >> 16), static_cast<std::uint8_t>(m_value >> 8),
+        static_cast<std::uint8_t>(m_value) };
+    return "#" + hexString(bytes);
 }
 
 std::string SVGStringFromNumber(double number)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "container/settings.h"
+#include "core/text.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,10 +16,7 @@ using VectorBlock = std::map<std::string, container::Bytes>;
 
 inline container::Bytes fromHex(const std::string& hex)
 {
-    container::Bytes bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
+    return parseHexBytes(hex).value();
 }
 
 inline std::vector<VectorBlock> readVectors(const std::filesystem::path& file)
