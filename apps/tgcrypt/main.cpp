@@ -4,10 +4,10 @@
 #include "container/decryptor.h"
 #include "container/encryptor.h"
 #include "container/openssl_cryptor.h"
+#include "core/file.h"
 #include "core/text.h"
 
 #include <CLI/CLI.hpp>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -130,9 +130,9 @@ Result<std::string> passwordFromFile(const std::string& path)
     return line;
 }
 
-// Where output goes: a temporary file beside the destination that is renamed into place at the
-// end, or standard output. For decryption to standard output the plaintext is held back (in
-// memory, then in an unnamed temporary file) until the end.
+// Where output goes: a file beside the destination that replaces it at the end, or standard
+// output. For decryption to standard output the plaintext is held back (in memory, then in an
+// unnamed temporary file) until the end.
 class Sink {
 public:
     Sink(std::string destination, bool holdBack)
@@ -147,17 +147,10 @@ public:
     Result<void> open()
     {
         if (!m_destination.empty()) {
-            m_temporary = m_destination + ".tgcrypt-XXXXXX";
-            const int fd = ::mkstemp(m_temporary.data());
-            if (fd < 0) {
-                m_temporary.clear();
-                return failure("cannot create a file beside " + m_destination + ": " + std::strerror(errno));
-            }
-            // The permissions a newly created file would get, not mkstemp's private ones.
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-            m_file = ::fdopen(fd, "wb");
+            auto file = AtomicFile::create(m_destination);
+            if (!file)
+                return failure(file.error().message);
+            m_replacement = std::move(*file);
         } else if (!m_holdBack) {
             m_file = stdout;
         }
@@ -167,7 +160,7 @@ public:
     // Called on the response queue.
     void write(const Bytes& data)
     {
-        if (data.empty() || m_failed)
+        if (data.empty() || m_failure)
             return;
         if (m_holdBack && !m_file) {
             m_held.insert(m_held.end(), data.begin(), data.end());
@@ -175,29 +168,24 @@ public:
                 return;
             m_file = std::tmpfile();
             if (!m_file) {
-                fail();
+                m_failure = std::string("cannot hold the output back: ") + std::strerror(errno);
                 return;
             }
             const Bytes held = std::exchange(m_held, Bytes());
-            writeToFile(held);
+            writeOut(held);
             return;
         }
-        writeToFile(data);
+        writeOut(data);
     }
 
     Result<void> commit()
     {
-        if (m_failed)
-            return failure(std::string("cannot write the output: ") + std::strerror(m_errno));
-        if (!m_destination.empty()) {
-            const bool written = std::fflush(m_file) == 0 && ::fsync(::fileno(m_file)) == 0;
-            const bool closed = std::fclose(m_file) == 0;
-            m_file = nullptr;
-            if (!written || !closed)
-                return failure("cannot write " + m_destination + ": " + std::strerror(errno));
-            if (std::rename(m_temporary.c_str(), m_destination.c_str()) != 0)
-                return failure("cannot create " + m_destination + ": " + std::strerror(errno));
-            m_temporary.clear();
+        if (m_failure)
+            return failure(*m_failure);
+        if (m_replacement) {
+            if (auto committed = m_replacement->commit(); !committed)
+                return failure(committed.error().message);
+            m_replacement.reset();
             return {};
         }
         if (m_holdBack && m_file) {
@@ -219,31 +207,27 @@ public:
         if (m_file && m_file != stdout)
             std::fclose(m_file);
         m_file = nullptr;
-        if (!m_temporary.empty())
-            std::remove(m_temporary.c_str());
-        m_temporary.clear();
+        m_replacement.reset();
         m_held.clear();
     }
 
 private:
-    void fail()
+    void writeOut(const Bytes& data)
     {
-        m_errno = errno;
-        m_failed = true;
-    }
-    void writeToFile(const Bytes& data)
-    {
-        if (std::fwrite(data.data(), 1, data.size(), m_file) != data.size())
-            fail();
+        if (m_replacement) {
+            if (auto written = m_replacement->write(data); !written)
+                m_failure = written.error().message;
+        } else if (std::fwrite(data.data(), 1, data.size(), m_file) != data.size()) {
+            m_failure = std::string("cannot write the output: ") + std::strerror(errno);
+        }
     }
 
     std::string m_destination;
     bool m_holdBack;
-    std::string m_temporary;
+    std::unique_ptr<AtomicFile> m_replacement;
     std::FILE* m_file = nullptr;
     Bytes m_held;
-    std::atomic<bool> m_failed = false;
-    int m_errno = 0;
+    std::optional<std::string> m_failure;
 };
 
 class Progress {

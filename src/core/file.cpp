@@ -2,21 +2,121 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kaleon {
+
+namespace {
+
+Error fileError(const std::string& what, int error)
+{
+    return Error { std::string(kFileErrorDomain), error, what + ": " + std::strerror(error) };
+}
+
+// The permissions a newly created file gets under the process's umask.
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
 
 Result<std::string> readFile(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        return Error { std::string(kFileErrorDomain), errno,
-            "cannot open " + path.string() + ": " + std::strerror(errno) };
+        return fileError("cannot open " + path.string(), errno);
     std::string contents { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
     if (file.bad())
         return Error { std::string(kFileErrorDomain), EIO, "cannot read " + path.string() };
     return contents;
+}
+
+Result<std::unique_ptr<AtomicFile>> AtomicFile::create(std::filesystem::path destination)
+{
+    std::string temporary = destination.string() + ".XXXXXX";
+    const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (descriptor < 0)
+        return fileError("cannot create a file beside " + destination.string(), errno);
+    return std::unique_ptr<AtomicFile>(new AtomicFile(std::move(destination), std::move(temporary), descriptor));
+}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+Result<void> AtomicFile::write(std::span<const std::uint8_t> bytes)
+{
+    if (m_descriptor < 0)
+        return fileError("cannot write " + m_temporary.string(), EBADF);
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return fileError("cannot write " + m_destination.string(), errno);
+        }
+        bytes = bytes.subspan(static_cast<size_t>(written));
+    }
+    return {};
+}
+
+Result<void> AtomicFile::write(std::string_view text)
+{
+    return write({ reinterpret_cast<const std::uint8_t*>(text.data()), text.size() });
+}
+
+Result<void> AtomicFile::commit()
+{
+    if (m_descriptor < 0)
+        return fileError("cannot write " + m_temporary.string(), EBADF);
+    struct stat existing { };
+    const mode_t mode = ::stat(m_destination.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
+    if (::fchmod(m_descriptor, mode) != 0 || ::fsync(m_descriptor) != 0) {
+        const int failure = errno;
+        discard();
+        return fileError("cannot write " + m_destination.string(), failure);
+    }
+    const int descriptor = std::exchange(m_descriptor, -1);
+    if (::close(descriptor) != 0 || ::rename(m_temporary.c_str(), m_destination.c_str()) != 0) {
+        const int failure = errno;
+        discard();
+        return fileError("cannot replace " + m_destination.string(), failure);
+    }
+    m_temporary.clear();
+    // Make the rename itself durable.
+    const auto folder = m_destination.has_parent_path() ? m_destination.parent_path() : std::filesystem::path(".");
+    if (const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
+    return {};
+}
+
+void AtomicFile::discard()
+{
+    if (m_descriptor >= 0)
+        ::close(std::exchange(m_descriptor, -1));
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents)
+{
+    auto replacement = AtomicFile::create(file);
+    if (!replacement)
+        return replacement.error();
+    if (auto written = (*replacement)->write(contents); !written)
+        return written;
+    return (*replacement)->commit();
 }
 
 } // namespace kaleon

@@ -2,8 +2,12 @@
 
 #include "core/result.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace kaleon {
 
@@ -11,5 +15,42 @@ inline constexpr std::string_view kFileErrorDomain = "File";
 
 // The whole contents of a file, or why it could not be read.
 Result<std::string> readFile(const std::filesystem::path& path);
+
+// A file that replaces its destination as a whole or not at all. What is written goes to a
+// temporary file beside the destination that only its owner may read; `commit` flushes it to
+// the disk, gives it the permissions of the file it replaces (or those a new file would get),
+// renames it over the destination and makes the rename durable. Until then the destination
+// stays as it was, and a file that is not committed is removed when it is destroyed.
+class AtomicFile {
+public:
+    static Result<std::unique_ptr<AtomicFile>> create(std::filesystem::path destination);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    const std::filesystem::path& destination() const { return m_destination; }
+    const std::filesystem::path& temporaryPath() const { return m_temporary; }
+
+    Result<void> write(std::span<const std::uint8_t> bytes);
+    Result<void> write(std::string_view text);
+    Result<void> commit();
+    // Removes the temporary file; the destination stays as it was.
+    void discard();
+
+private:
+    AtomicFile(std::filesystem::path destination, std::filesystem::path temporary, int descriptor)
+        : m_destination(std::move(destination))
+        , m_temporary(std::move(temporary))
+        , m_descriptor(descriptor)
+    {
+    }
+
+    std::filesystem::path m_destination;
+    std::filesystem::path m_temporary;
+    int m_descriptor;
+};
+
+// Replaces `file` with `contents` through an AtomicFile.
+Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents);
 
 } // namespace kaleon

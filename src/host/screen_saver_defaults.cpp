@@ -1,20 +1,17 @@
 #include "host/screen_saver_defaults.h"
 
+#include "core/file.h"
 #include "core/log.h"
 #include "core/text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <map>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kaleon::host {
 
@@ -23,21 +20,6 @@ namespace {
 Error ioError(const std::string& what, int error)
 {
     return Error { "Settings", error, what + ": " + std::strerror(error) };
-}
-
-// Writes all of `text` to `fd`, retrying short writes.
-bool writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 std::optional<double> numberFrom(const PlistValue& value)
@@ -205,28 +187,8 @@ Result<void> ScreenSaverDefaults::synchronize()
         }
     }
 
-    const std::string text = xmlPlist(PlistValue(m_stored));
-    std::string temporary = m_file.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return ioError("cannot create a file beside " + m_file.string(), errno);
-    ::fchmod(fd, 0644);
-    if (!writeAll(fd, text) || ::fsync(fd) != 0) {
-        const int failure = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return ioError("cannot write " + temporary, failure);
-    }
-    if (::close(fd) != 0 || ::rename(temporary.c_str(), m_file.c_str()) != 0) {
-        const int failure = errno;
-        ::unlink(temporary.c_str());
-        return ioError("cannot replace " + m_file.string(), failure);
-    }
-    // Make the rename itself durable.
-    if (const int directory = ::open(m_file.parent_path().c_str(), O_RDONLY | O_DIRECTORY); directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
+    if (auto written = replaceFile(m_file, xmlPlist(PlistValue(m_stored))); !written)
+        return Error { "Settings", written.error().code, written.error().message };
     m_dirty = false;
     return {};
 }
