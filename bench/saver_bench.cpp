@@ -116,7 +116,8 @@ void BM_PaintShapeOverPictureReference(benchmark::State& state)
         const auto bitmap = shape->contents();
         const gfx::Point origin = shape->frame().origin;
         state.ResumeTiming();
-        cairo_t* context = cairo_create(picture->surface());
+        const auto owned = picture->createContext();
+        cairo_t* context = owned.get();
         if (bitmap && bitmap->tint()) {
             const gfx::Color tint = *bitmap->tint();
             cairo_set_source_rgb(context, tint.red, tint.green, tint.blue);
@@ -125,7 +126,6 @@ void BM_PaintShapeOverPictureReference(benchmark::State& state)
             cairo_set_source_surface(context, bitmap->surface(), origin.x * 2, origin.y * 2);
             cairo_paint(context);
         }
-        cairo_destroy(context);
         cairo_surface_flush(picture->surface());
         state.PauseTiming();
         now += saver.view->animationInterval();

@@ -8,8 +8,9 @@
 // at once with the non-zero rule, so holes wind the other way round.
 
 #include "container/encryptor.h"
+#include "core/file.h"
 #include "gfx/bitmap.h"
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 #include "gfx/path.h"
 #include "supply/shape_file.h"
 #include "svg/document.h"
@@ -167,7 +168,7 @@ Path rectangle(double x, double y, double w, double h, bool clockwise = true)
 Path rotated(const Path& path, Point c, double angle)
 {
     const auto t = gfx::AffineTransform::translation(-c.x, -c.y)
-                       .then({ std::cos(angle), std::sin(angle), -std::sin(angle), std::cos(angle), 0, 0 })
+                       .then(gfx::AffineTransform::rotation(angle))
                        .then(gfx::AffineTransform::translation(c.x, c.y));
     return path.transformed(t);
 }
@@ -497,17 +498,15 @@ Paths wordmark()
 // Moves a drawing so that its box starts at the origin, and shares the paths.
 svg::PathList placed(const Paths& paths)
 {
-    double minX = INFINITY;
-    double minY = INFINITY;
-    for (const auto& path : paths) {
-        if (const auto box = path.boundingBox()) {
-            minX = std::min(minX, box->minX());
-            minY = std::min(minY, box->minY());
-        }
-    }
     svg::PathList list;
     for (const auto& path : paths)
-        list.push_back(std::make_shared<const Path>(path.transformed(gfx::AffineTransform::translation(-minX, -minY))));
+        list.push_back(std::make_shared<const Path>(path));
+    const auto box = gfx::boundingBox(list);
+    if (!box)
+        return list;
+    for (auto& path : list)
+        path = std::make_shared<const Path>(
+            path->transformed(gfx::AffineTransform::translation(-box->minX(), -box->minY())));
     return list;
 }
 
@@ -522,9 +521,7 @@ container::Bytes derived(const std::string& label, size_t length)
 
 bool writeFile(const std::filesystem::path& path, const std::string& bytes)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-    return static_cast<bool>(file);
+    return static_cast<bool>(replaceFile(path, bytes));
 }
 
 bool writeContactSheet(
@@ -534,8 +531,9 @@ bool writeContactSheet(
     constexpr int kColumns = 6;
     const int rows = static_cast<int>((drawings.size() + kColumns - 1) / kColumns);
     auto sheet = gfx::Bitmap::create(kCell * kColumns, kCell * rows);
-    cairo_t* cr = cairo_create(sheet->surface());
-    cairo_set_source_rgb(cr, 0xf1 / 255.0, 0xfa / 255.0, 0xee / 255.0);
+    const auto context = sheet->createContext();
+    cairo_t* cr = context.get();
+    gfx::setSourceColor(cr, gfx::Color::fromRGB8(0xf1, 0xfa, 0xee));
     cairo_paint(cr);
     for (size_t i = 0; i < drawings.size(); ++i) {
         auto document = svg::TGSVG::make();
@@ -551,10 +549,9 @@ bool writeContactSheet(
             gfx::appendPathToCairo(cr, *path);
         cairo_restore(cr);
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-        cairo_set_source_rgb(cr, 0x1d / 255.0, 0x35 / 255.0, 0x57 / 255.0);
+        gfx::setSourceColor(cr, gfx::Color::fromRGB8(0x1d, 0x35, 0x57));
         cairo_fill(cr);
     }
-    cairo_destroy(cr);
     return static_cast<bool>(sheet->writePNG(out));
 }
 

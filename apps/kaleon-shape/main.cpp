@@ -4,7 +4,7 @@
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/bitmap.h"
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 #include "supply/shape_file.h"
 #include "svg/document.h"
 #include "svg/element_reader.h"
@@ -164,24 +164,21 @@ int runRender(const RenderRequest& request)
         = gfx::Bitmap::create(static_cast<int>(request.size.width), static_cast<int>(request.size.height));
     if (!bitmap)
         return fail("cannot make a bitmap of that size", 1);
-    cairo_t* context = cairo_create(bitmap->surface());
+    const auto context = bitmap->createContext();
     if (request.background) {
-        cairo_set_source_rgb(context, request.background->red, request.background->green, request.background->blue);
-        cairo_paint(context);
+        gfx::setSourceColor(context.get(), *request.background);
+        cairo_paint(context.get());
     }
-    const cairo_matrix_t matrix { transform.a(), transform.b(), transform.c(), transform.d(), transform.tx(),
-        transform.ty() };
-    cairo_set_matrix(context, &matrix);
-    cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
-    cairo_set_antialias(context, CAIRO_ANTIALIAS_DEFAULT);
-    cairo_set_source_rgb(context, request.color.red, request.color.green, request.color.blue);
+    const cairo_matrix_t matrix = gfx::cairoMatrix(transform);
+    cairo_set_matrix(context.get(), &matrix);
+    cairo_set_fill_rule(context.get(), CAIRO_FILL_RULE_WINDING);
+    gfx::setSourceColor(context.get(), request.color);
     for (const auto& path : document->cgPaths()) {
-        gfx::appendPathToCairo(context, *path);
+        gfx::appendPathToCairo(context.get(), *path);
         if (request.separate)
-            cairo_fill(context);
+            cairo_fill(context.get());
     }
-    cairo_fill(context);
-    cairo_destroy(context);
+    cairo_fill(context.get());
 
     if (auto written = bitmap->writePNG(request.out); !written)
         return fail(written.error().message, 1);

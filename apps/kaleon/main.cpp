@@ -4,8 +4,8 @@
 #include "core/random.h"
 #include "host/offscreen_host.h"
 #include "host/screen_saver_defaults.h"
-#include "host/settings_watcher.h"
 #include "host/sdl/window_host.h"
+#include "host/settings_watcher.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
@@ -111,8 +111,8 @@ int main(int argc, char** argv)
 
     const auto size = gfx::parseSize(sizeText);
     if (!size) {
-        std::cerr << "kaleon: --size wants WIDTHxHEIGHT from 1x1 to 32767x32767, for example 1920x1080, not '"
-                  << sizeText << "'\n";
+        std::cerr << "kaleon: --size wants WIDTHxHEIGHT from 1x1 to " << gfx::kLargestBitmapSide << "x"
+                  << gfx::kLargestBitmapSide << ", for example 1920x1080, not '" << sizeText << "'\n";
         return 2;
     }
 

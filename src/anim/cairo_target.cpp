@@ -32,8 +32,7 @@ void CairoTarget::release(ImageHandle image)
 
 void CairoTarget::applyTransform(const gfx::AffineTransform& transform)
 {
-    const cairo_matrix_t matrix { transform.a(), transform.b(), transform.c(), transform.d(), transform.tx(),
-        transform.ty() };
+    const cairo_matrix_t matrix = gfx::cairoMatrix(transform);
     cairo_transform(m_context, &matrix);
 }
 
@@ -42,7 +41,7 @@ void CairoTarget::fillRect(const gfx::Rect& rect, const gfx::Color& color, const
     cairo_save(m_context);
     applyTransform(transform);
     cairo_rectangle(m_context, rect.minX(), rect.minY(), rect.width(), rect.height());
-    cairo_set_source_rgba(m_context, color.red, color.green, color.blue, color.alpha);
+    gfx::setSourceColor(m_context, color);
     cairo_fill(m_context);
     cairo_restore(m_context);
 }
@@ -94,20 +93,15 @@ std::unique_ptr<BitmapTarget> BitmapTarget::create(int width, int height)
     auto bitmap = gfx::Bitmap::create(width, height);
     if (!bitmap)
         return nullptr;
-    cairo_t* context = cairo_create(bitmap->surface());
-    return std::unique_ptr<BitmapTarget>(new BitmapTarget(std::move(bitmap), context));
+    auto context = bitmap->createContext();
+    return std::unique_ptr<BitmapTarget>(new BitmapTarget(std::move(bitmap), std::move(context)));
 }
 
-BitmapTarget::BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, cairo_t* context)
+BitmapTarget::BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, gfx::CairoContext context)
     : m_bitmap(std::move(bitmap))
-    , m_context(context)
-    , m_target(context)
+    , m_context(std::move(context))
+    , m_target(m_context.get())
 {
-}
-
-BitmapTarget::~BitmapTarget()
-{
-    cairo_destroy(m_context);
 }
 
 gfx::Size BitmapTarget::pixelSize() const

@@ -33,7 +33,6 @@ class BitmapTarget final : public RenderTarget {
 public:
     // Empty when the bitmap cannot be made (a size that is not positive).
     static std::unique_ptr<BitmapTarget> create(int width, int height);
-    ~BitmapTarget() override;
 
     const std::shared_ptr<gfx::Bitmap>& bitmap() const { return m_bitmap; }
 
@@ -52,9 +51,9 @@ public:
     void present() override;
 
 private:
-    BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, cairo_t* context);
+    BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, gfx::CairoContext context);
     std::shared_ptr<gfx::Bitmap> m_bitmap;
-    cairo_t* m_context;
+    gfx::CairoContext m_context;
     CairoTarget m_target;
 };
 

@@ -205,11 +205,10 @@ std::shared_ptr<gfx::Bitmap> Layer::drawContents() const
     auto bitmap = tint ? gfx::Bitmap::createTinted(width, height, *tint) : gfx::Bitmap::create(width, height);
     if (!bitmap)
         return nullptr;
-    cairo_t* context = cairo_create(bitmap->surface());
-    cairo_scale(context, m_contentsScale, m_contentsScale);
-    cairo_translate(context, -area.minX(), -area.minY());
-    drawInContext(context);
-    cairo_destroy(context);
+    const auto context = bitmap->createContext();
+    cairo_scale(context.get(), m_contentsScale, m_contentsScale);
+    cairo_translate(context.get(), -area.minX(), -area.minY());
+    drawInContext(context.get());
     cairo_surface_flush(bitmap->surface());
     return bitmap;
 }

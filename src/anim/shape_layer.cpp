@@ -1,6 +1,6 @@
 #include "anim/shape_layer.h"
 
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 
 #include <cmath>
 
@@ -35,7 +35,7 @@ void ShapeLayer::drawInContext(cairo_t* context) const
         return;
     gfx::appendPathToCairo(context, *m_path);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
-    cairo_set_source_rgba(context, m_fillColor->red, m_fillColor->green, m_fillColor->blue, m_fillColor->alpha);
+    gfx::setSourceColor(context, *m_fillColor);
     cairo_fill(context);
 }
 

@@ -2,6 +2,8 @@
 
 #include "gfx/geometry.h"
 
+#include <cmath>
+#include <concepts>
 #include <optional>
 
 namespace kaleon::gfx {
@@ -21,6 +23,15 @@ public:
     }
     static constexpr AffineTransform translation(double tx, double ty) { return { 1, 0, 0, 1, tx, ty }; }
     static constexpr AffineTransform scale(double sx, double sy) { return { sx, 0, 0, sy, 0, 0 }; }
+    // A rotation about the origin by `radians` (from the x axis towards the y axis), its sine
+    // and cosine computed at the precision of T.
+    template<std::floating_point T>
+    static AffineTransform rotation(T radians)
+    {
+        const T cosine = std::cos(radians);
+        const T sine = std::sin(radians);
+        return { cosine, sine, -sine, cosine, 0, 0 };
+    }
 
     // The transform that applies *this first and then `next`.
     [[nodiscard]] constexpr AffineTransform then(const AffineTransform& next) const

@@ -149,39 +149,40 @@ std::shared_ptr<Bitmap> Bitmap::make(cairo_format_t format, int width, int heigh
     const auto [buffer, capacity] = BufferPool::shared().take(bytes);
     if (!buffer)
         return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(buffer, format, width, height, stride);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
+    CairoSurface surface(cairo_image_surface_create_for_data(buffer, format, width, height, stride));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        surface.reset();
         BufferPool::shared().give(buffer, capacity, 0);
         return nullptr;
     }
-    return std::shared_ptr<Bitmap>(new Bitmap(surface, buffer, capacity, tint));
+    return std::shared_ptr<Bitmap>(new Bitmap(std::move(surface), buffer, capacity, tint));
 }
 
 Bitmap::~Bitmap()
 {
     const size_t used = static_cast<size_t>(bytesPerRow()) * static_cast<size_t>(height());
-    cairo_surface_destroy(m_surface);
+    // The surface goes first: nothing may point at the buffer once it is given back.
+    m_surface.reset();
     BufferPool::shared().give(m_buffer, m_capacity, used);
 }
 
 int Bitmap::width() const
 {
-    return cairo_image_surface_get_width(m_surface);
+    return cairo_image_surface_get_width(m_surface.get());
 }
 int Bitmap::height() const
 {
-    return cairo_image_surface_get_height(m_surface);
+    return cairo_image_surface_get_height(m_surface.get());
 }
 int Bitmap::bytesPerRow() const
 {
-    return cairo_image_surface_get_stride(m_surface);
+    return cairo_image_surface_get_stride(m_surface.get());
 }
 
 const std::uint8_t* Bitmap::data() const
 {
-    cairo_surface_flush(m_surface);
-    return cairo_image_surface_get_data(m_surface);
+    cairo_surface_flush(m_surface.get());
+    return cairo_image_surface_get_data(m_surface.get());
 }
 
 Color Bitmap::pixel(int x, int y) const
@@ -207,20 +208,35 @@ Color Bitmap::pixel(int x, int y) const
 
 void Bitmap::paint(cairo_t* context, double opacity, cairo_filter_t filter, cairo_extend_t extend) const
 {
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(m_surface);
-    cairo_pattern_set_filter(pattern, filter);
-    cairo_pattern_set_extend(pattern, extend);
+    const CairoPattern pattern(cairo_pattern_create_for_surface(m_surface.get()));
+    cairo_pattern_set_filter(pattern.get(), filter);
+    cairo_pattern_set_extend(pattern.get(), extend);
     if (m_tint) {
-        cairo_set_source_rgba(context, m_tint->red, m_tint->green, m_tint->blue, opacity);
-        cairo_mask(context, pattern);
+        setSourceColor(context, *m_tint, opacity);
+        cairo_mask(context, pattern.get());
     } else {
-        cairo_set_source(context, pattern);
+        cairo_set_source(context, pattern.get());
         if (opacity < 1.0)
             cairo_paint_with_alpha(context, opacity);
         else
             cairo_paint(context);
     }
-    cairo_pattern_destroy(pattern);
+}
+
+Result<std::shared_ptr<Bitmap>> Bitmap::readPNG(const std::filesystem::path& path)
+{
+    const CairoSurface png(cairo_image_surface_create_from_png(path.c_str()));
+    if (const cairo_status_t status = cairo_surface_status(png.get()); status != CAIRO_STATUS_SUCCESS)
+        return Error { "Bitmap", static_cast<int>(status),
+            "cannot read " + path.string() + ": " + cairo_status_to_string(status) };
+    auto bitmap = create(cairo_image_surface_get_width(png.get()), cairo_image_surface_get_height(png.get()));
+    if (!bitmap)
+        return Error { "Bitmap", CAIRO_STATUS_NO_MEMORY, "cannot read " + path.string() + ": out of memory" };
+    const auto context = bitmap->createContext();
+    cairo_set_source_surface(context.get(), png.get(), 0, 0);
+    cairo_set_operator(context.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_paint(context.get());
+    return bitmap;
 }
 
 Result<void> Bitmap::writePNG(const std::filesystem::path& path) const
@@ -231,11 +247,9 @@ Result<void> Bitmap::writePNG(const std::filesystem::path& path) const
         coloured = create(width(), height());
         if (!coloured)
             return Error { "Bitmap", CAIRO_STATUS_NO_MEMORY, "cannot write " + path.string() + ": out of memory" };
-        cairo_t* context = cairo_create(coloured->surface());
-        paint(context, 1.0);
-        cairo_destroy(context);
+        paint(coloured->createContext().get(), 1.0);
     }
-    const cairo_status_t status = cairo_surface_write_to_png(coloured ? coloured->m_surface : m_surface, path.c_str());
+    const cairo_status_t status = cairo_surface_write_to_png(coloured ? coloured->surface() : surface(), path.c_str());
     if (status != CAIRO_STATUS_SUCCESS)
         return Error { "Bitmap", static_cast<int>(status),
             "cannot write " + path.string() + ": " + cairo_status_to_string(status) };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/result.h"
+#include "gfx/cairo_drawing.h"
 #include "gfx/color.h"
 
 #include <cairo.h>
@@ -33,7 +34,9 @@ public:
     int height() const;
     int bytesPerRow() const;
     const std::uint8_t* data() const;
-    cairo_surface_t* surface() const { return m_surface; }
+    cairo_surface_t* surface() const { return m_surface.get(); }
+    // A context drawing into the bitmap (before it is handed over).
+    CairoContext createContext() { return gfx::createContext(m_surface.get()); }
     // The colour of a tinted bitmap (alpha 1); empty for a full-colour one.
     const std::optional<Color>& tint() const { return m_tint; }
 
@@ -46,6 +49,8 @@ public:
     Color pixel(int x, int y) const;
 
     Result<void> writePNG(const std::filesystem::path& path) const;
+    // A full-colour bitmap of a PNG file.
+    static Result<std::shared_ptr<Bitmap>> readPNG(const std::filesystem::path& path);
 
     // Grows each time the pixels are changed after being handed out (`markModified`), so that
     // whoever copied them (a texture) knows to copy them again.
@@ -55,13 +60,13 @@ public:
     void setOpaque(bool opaque) { m_opaque = opaque; }
     void markModified()
     {
-        cairo_surface_mark_dirty(m_surface);
+        cairo_surface_mark_dirty(m_surface.get());
         ++m_generation;
     }
 
 private:
-    Bitmap(cairo_surface_t* surface, std::uint8_t* buffer, size_t capacity, std::optional<Color> tint)
-        : m_surface(surface)
+    Bitmap(CairoSurface surface, std::uint8_t* buffer, size_t capacity, std::optional<Color> tint)
+        : m_surface(std::move(surface))
         , m_buffer(buffer)
         , m_capacity(capacity)
         , m_tint(tint)
@@ -69,7 +74,7 @@ private:
     }
     static std::shared_ptr<Bitmap> make(cairo_format_t format, int width, int height, std::optional<Color> tint);
 
-    cairo_surface_t* m_surface;
+    CairoSurface m_surface;
     std::uint8_t* m_buffer;
     size_t m_capacity;
     std::optional<Color> m_tint;

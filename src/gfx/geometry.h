@@ -47,6 +47,13 @@ struct Rect {
     [[nodiscard]] constexpr double midX() const { return (minX() + maxX()) / 2; }
     [[nodiscard]] constexpr double midY() const { return (minY() + maxY()) / 2; }
     [[nodiscard]] constexpr bool isEmpty() const { return size.width == 0 || size.height == 0; }
+    // The smallest rectangle holding both (empty ones included, as points).
+    [[nodiscard]] constexpr Rect united(const Rect& other) const
+    {
+        const double x = std::min(minX(), other.minX());
+        const double y = std::min(minY(), other.minY());
+        return { x, y, std::max(maxX(), other.maxX()) - x, std::max(maxY(), other.maxY()) - y };
+    }
 
     friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };
@@ -69,11 +76,14 @@ inline std::optional<Point> parsePoint(std::string_view text, char separator = '
     return Point { x, y };
 }
 
-// "WIDTHxHEIGHT", each a number from 1 to 32767 (the largest bitmap side we make).
+// The largest side of a bitmap (Cairo's limit for image surfaces).
+inline constexpr int kLargestBitmapSide = 32767;
+
+// "WIDTHxHEIGHT", each a number from 1 to the largest bitmap side.
 inline std::optional<Size> parseSize(std::string_view text)
 {
     const auto size = parsePoint(text, 'x');
-    if (!size || !(size->x >= 1 && size->y >= 1 && size->x <= 32767 && size->y <= 32767))
+    if (!size || !(size->x >= 1 && size->y >= 1 && size->x <= kLargestBitmapSide && size->y <= kLargestBitmapSide))
         return std::nullopt;
     return Size { size->x, size->y };
 }

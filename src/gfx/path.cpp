@@ -142,6 +142,16 @@ Path Path::transformed(const AffineTransform& transform) const
     return copy;
 }
 
+std::optional<Rect> boundingBox(const PathList& paths)
+{
+    std::optional<Rect> box;
+    for (const auto& path : paths) {
+        if (const auto own = path->boundingBox())
+            box = box ? box->united(*own) : *own;
+    }
+    return box;
+}
+
 void Path::reserve(size_t elements, size_t points)
 {
     m_types.reserve(elements);

@@ -4,6 +4,7 @@
 #include "gfx/geometry.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -92,5 +93,11 @@ private:
     Point m_subpathStart;
     Point m_current;
 };
+
+// Paths shared between a document and its layers; they never change once shared.
+using PathList = std::vector<std::shared_ptr<const Path>>;
+
+// The union of the paths' boxes; empty when none of the paths has an element.
+std::optional<Rect> boundingBox(const PathList& paths);
 
 } // namespace kaleon::gfx

@@ -35,8 +35,9 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
         return renderError("the frame rate must be above 0 and at most 1000");
     const double pixelWidth = std::floor(options.size.width * options.scale);
     const double pixelHeight = std::floor(options.size.height * options.scale);
-    if (pixelWidth < 1 || pixelHeight < 1 || pixelWidth > 32767 || pixelHeight > 32767)
-        return renderError("the render must be from 1 to 32767 pixels wide and high");
+    constexpr int largest = gfx::kLargestBitmapSide;
+    if (pixelWidth < 1 || pixelHeight < 1 || pixelWidth > largest || pixelHeight > largest)
+        return renderError("the render must be from 1 to " + std::to_string(largest) + " pixels wide and high");
 
     std::error_code error;
     std::filesystem::create_directories(options.directory, error);

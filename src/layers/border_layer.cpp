@@ -1,23 +1,14 @@
 #include "layers/border_layer.h"
 
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 
 namespace kaleon::layers {
-
-namespace {
-
-void setSource(cairo_t* context, const gfx::Color& color)
-{
-    cairo_set_source_rgba(context, color.red, color.green, color.blue, color.alpha);
-}
-
-} // namespace
 
 void TGBorderLayer::drawInContext(cairo_t* context) const
 {
     const double width = bounds().width();
     const double height = bounds().height();
-    setSource(context, borderFillColor);
+    gfx::setSourceColor(context, borderFillColor);
     if (horizontalBorderWidth > 1.0) {
         cairo_rectangle(context, 0, 0, horizontalBorderWidth, height);
         cairo_rectangle(context, width - horizontalBorderWidth, 0, horizontalBorderWidth, height);
@@ -35,13 +26,13 @@ void TGPathView::drawRect(cairo_t* context, const gfx::Rect&) const
 {
     cairo_save(context);
     if (backgroundFillColor) {
-        setSource(context, *backgroundFillColor);
+        gfx::setSourceColor(context, *backgroundFillColor);
         const gfx::Rect area = bounds();
         cairo_rectangle(context, area.minX(), area.minY(), area.width(), area.height());
         cairo_fill(context);
     }
     if (fillColor)
-        setSource(context, *fillColor);
+        gfx::setSourceColor(context, *fillColor);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
     for (const auto& path : bezierPaths) {
         gfx::appendPathToCairo(context, *path);

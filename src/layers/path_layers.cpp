@@ -1,6 +1,6 @@
 #include "layers/path_layers.h"
 
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 #include "svg/value_types.h"
 
 #include <cstdio>
@@ -54,8 +54,7 @@ void TGFlattenedPathLayer::drawInContext(cairo_t* context) const
     for (const auto& path : m_paths)
         gfx::appendPathToCairo(context, *path);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);
-    cairo_set_source_rgba(
-        context, m_pathFillColor->red, m_pathFillColor->green, m_pathFillColor->blue, m_pathFillColor->alpha);
+    gfx::setSourceColor(context, *m_pathFillColor);
     cairo_fill(context);
 }
 

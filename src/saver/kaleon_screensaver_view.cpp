@@ -199,10 +199,11 @@ std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()
     const gfx::Rect bounds = layer()->bounds();
     const PictureGeometry geometry = pictureGeometry(bounds.width(), bounds.height(), m_contentScale);
     const bool reusable = m_picture && m_picture->width() == geometry.width && m_picture->height() == geometry.height;
+    constexpr std::int64_t largest = gfx::kLargestBitmapSide;
     auto picture = reusable ? m_picture
-                            : gfx::Bitmap::create(static_cast<int>(std::min<std::int64_t>(geometry.width, 32767)),
-                                static_cast<int>(std::min<std::int64_t>(geometry.height, 32767)));
-    if (!picture || geometry.width > 32767 || geometry.height > 32767) {
+                            : gfx::Bitmap::create(static_cast<int>(std::min(geometry.width, largest)),
+                                static_cast<int>(std::min(geometry.height, largest)));
+    if (!picture || geometry.width > largest || geometry.height > largest) {
         log(kFailedToCreateContext);
         m_picture = nullptr;
         return nullptr;
@@ -210,10 +211,9 @@ std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()
     // The bitmap's rows run top first and so does our drawing space: no flip is needed for the
     // picture to look like the composition. Painting into the picture the background already
     // shows leaves what it shows and adds what lies above it.
-    cairo_t* context = cairo_create(picture->surface());
-    cairo_scale(context, m_contentScale, m_contentScale);
-    layer()->renderInContext(context);
-    cairo_destroy(context);
+    const auto context = picture->createContext();
+    cairo_scale(context.get(), m_contentScale, m_contentScale);
+    layer()->renderInContext(context.get());
     picture->setOpaque(m_backgroundLayer->backgroundColor() && m_backgroundLayer->backgroundColor()->alpha >= 1.0);
     picture->markModified();
     m_picture = picture;

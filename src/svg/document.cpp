@@ -35,15 +35,8 @@ struct Extent {
 Extent extentOf(const PathList& paths)
 {
     Extent extent;
-    for (const auto& path : paths) {
-        const auto box = path->boundingBox();
-        if (!box)
-            continue;
-        extent.minX = std::min(extent.minX, box->minX());
-        extent.minY = std::min(extent.minY, box->minY());
-        extent.maxX = std::max(extent.maxX, box->maxX());
-        extent.maxY = std::max(extent.maxY, box->maxY());
-    }
+    if (const auto box = gfx::boundingBox(paths))
+        extent = { box->minX(), box->minY(), std::max(0.0, box->maxX()), std::max(0.0, box->maxY()) };
     return extent;
 }
 

@@ -34,12 +34,8 @@ gfx::AffineTransform functionMatrix(std::string_view name, const std::vector<flo
     const size_t n = p.size();
     if (name == "matrix" && n >= 6)
         return { p[0], p[1], p[2], p[3], p[4], p[5] };
-    if (name == "rotate" && n >= 1) {
-        const float theta = angleInRadians(p[0]);
-        const float cosine = std::cos(theta);
-        const float sine = std::sin(theta);
-        return { cosine, sine, -sine, cosine, 0, 0 };
-    }
+    if (name == "rotate" && n >= 1)
+        return gfx::AffineTransform::rotation(angleInRadians(p[0]));
     if (name == "translate" && n >= 1)
         return { 1, 0, 0, 1, p[0], n >= 2 ? p[1] : 0.0f };
     if (name == "scale" && n >= 1)

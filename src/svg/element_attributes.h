@@ -22,7 +22,7 @@ namespace kaleon::svg {
 using AttributeDictionary = std::map<std::string, AttributeValue, std::less<>>;
 
 // The paths of a document in order, shared: a path never changes once made.
-using PathList = std::vector<std::shared_ptr<const gfx::Path>>;
+using PathList = gfx::PathList;
 
 // From a path (by identity, not geometry) to its attributes. Holds its paths strongly.
 using PathAttributeMap = std::unordered_map<std::shared_ptr<const gfx::Path>, AttributeDictionary>;

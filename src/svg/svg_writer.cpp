@@ -124,18 +124,10 @@ std::string SVGPathData(const gfx::Path& path)
 
 std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* attributes)
 {
-    double minX = 0;
-    double minY = 0;
-    double maxX = 0;
-    double maxY = 0;
+    // The paths' box, with the origin always inside it.
+    const gfx::Rect box = gfx::Rect().united(gfx::boundingBox(paths).value_or(gfx::Rect()));
     std::string body;
     for (const auto& path : paths) {
-        if (const auto box = path->boundingBox()) {
-            minX = std::min(minX, box->minX());
-            minY = std::min(minY, box->minY());
-            maxX = std::max(maxX, box->maxX());
-            maxY = std::max(maxY, box->maxY());
-        }
         body += "  <path";
         if (attributes) {
             if (const auto entry = attributes->find(path); entry != attributes->end()) {
@@ -166,8 +158,8 @@ std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* 
     }
     std::string document = "<svg xmlns=\"";
     document.append(kSVGNamespace).append("\" xmlns:xlink=\"").append(kXLinkNamespace);
-    document.append("\" width=\"").append(formatted(maxX - minX, std::chars_format::fixed, 0));
-    document.append("\" height=\"").append(formatted(maxY - minY, std::chars_format::fixed, 0)).append("\">\n");
+    document.append("\" width=\"").append(formatted(box.width(), std::chars_format::fixed, 0));
+    document.append("\" height=\"").append(formatted(box.height(), std::chars_format::fixed, 0)).append("\">\n");
     document += body;
     document += "\n</svg>\n";
     return document;

@@ -93,23 +93,23 @@ TEST(Layer, RendersBackgroundsContentsAndSublayersInPlace)
 
     // A 2 × 1 picture stretched over a 10 × 10 layer: green left half, white right half.
     auto picture = gfx::Bitmap::create(2, 1);
-    cairo_t* cr = cairo_create(picture->surface());
-    cairo_set_source_rgb(cr, 0, 1, 0);
-    cairo_rectangle(cr, 0, 0, 1, 1);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_rectangle(cr, 1, 0, 1, 1);
-    cairo_fill(cr);
-    cairo_destroy(cr);
+    {
+        const auto context = picture->createContext();
+        cairo_t* cr = context.get();
+        gfx::setSourceColor(cr, Color::fromRGB8(0, 255, 0));
+        cairo_rectangle(cr, 0, 0, 1, 1);
+        cairo_fill(cr);
+        gfx::setSourceColor(cr, Color::white());
+        cairo_rectangle(cr, 1, 0, 1, 1);
+        cairo_fill(cr);
+    }
     auto pictured = Layer::create();
     pictured->setFrame({ 0, 0, 10, 10 });
     pictured->setContents(picture);
     root->addSublayer(pictured);
 
     auto target = anim::BitmapTarget::create(40, 20);
-    cairo_t* context = cairo_create(target->bitmap()->surface());
-    root->renderInContext(context);
-    cairo_destroy(context);
+    root->renderInContext(target->bitmap()->createContext().get());
 
     const auto& bitmap = *target->bitmap();
     EXPECT_EQ(bitmap.pixel(30, 5), Color::fromRGB8(0, 0, 255));

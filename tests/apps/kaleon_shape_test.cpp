@@ -1,6 +1,7 @@
+#include "gfx/bitmap.h"
 #include "support/test_support.h"
 
-#include <cairo.h>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -21,17 +22,16 @@ test::ProgramResult shape(std::vector<std::string> arguments)
     return test::runProgram(arguments);
 }
 
-// The pixel at (x, y) as 0xAARRGGBB (premultiplied, as Cairo stores it).
+// The pixel at (x, y) as 0xAARRGGBB; 0 where nothing was drawn.
 std::uint32_t pixelAt(const std::filesystem::path& png, int x, int y)
 {
-    cairo_surface_t* surface = cairo_image_surface_create_from_png(png.c_str());
-    EXPECT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS) << png;
-    std::uint32_t argb = 0;
-    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
-        std::memcpy(
-            &argb, cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + 4 * x, 4);
-    cairo_surface_destroy(surface);
-    return argb;
+    const auto bitmap = gfx::Bitmap::readPNG(png);
+    EXPECT_TRUE(bitmap) << png;
+    if (!bitmap)
+        return 0;
+    const gfx::Color c = (*bitmap)->pixel(x, y);
+    const auto byte = [](double component) { return static_cast<std::uint32_t>(std::lround(component * 255)); };
+    return byte(c.alpha) << 24 | byte(c.red) << 16 | byte(c.green) << 8 | byte(c.blue);
 }
 
 class KaleonShape : public testing::Test {

@@ -22,9 +22,7 @@ std::shared_ptr<svg::TGSVG> oppositeSquares()
 std::shared_ptr<gfx::Bitmap> render(anim::Layer& layer, int width, int height)
 {
     auto target = anim::BitmapTarget::create(width, height);
-    cairo_t* context = cairo_create(target->bitmap()->surface());
-    layer.renderInContext(context);
-    cairo_destroy(context);
+    layer.renderInContext(target->bitmap()->createContext().get());
     return target->bitmap();
 }
 
@@ -146,14 +144,13 @@ TEST(TGPathView, FillsPathsInAFlippedSpace)
     view.fillColor = Color::fromRGB8(0, 0, 255);
 
     auto bitmap = gfx::Bitmap::create(20, 20);
-    cairo_t* context = cairo_create(bitmap->surface());
-    cairo_set_source_rgb(context, 0, 1, 0);
-    cairo_paint(context);
-    view.drawRect(context, view.bounds());
+    const auto context = bitmap->createContext();
+    gfx::setSourceColor(context.get(), Color::fromRGB8(0, 255, 0));
+    cairo_paint(context.get());
+    view.drawRect(context.get(), view.bounds());
     EXPECT_EQ(bitmap->pixel(10, 1), Color::fromRGB8(0, 0, 255)) << "y = 0 is the top edge";
     EXPECT_EQ(bitmap->pixel(10, 10), Color::fromRGB8(0, 255, 0)) << "no background: untouched";
     view.backgroundFillColor = Color::white();
-    view.drawRect(context, view.bounds());
-    cairo_destroy(context);
+    view.drawRect(context.get(), view.bounds());
     EXPECT_EQ(bitmap->pixel(10, 10), Color::white());
 }

@@ -60,16 +60,14 @@ anim::ImageHandle SdlTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bi
             SDL_DestroyTexture(texture);
             return 0;
         }
-        cairo_surface_t* surface = cairo_image_surface_create_for_data(
-            static_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, bitmap->width(), bitmap->height(), pitch);
-        cairo_t* context = cairo_create(surface);
+        const gfx::CairoSurface surface(cairo_image_surface_create_for_data(
+            static_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, bitmap->width(), bitmap->height(), pitch));
+        const auto context = gfx::createContext(surface.get());
         // A locked texture holds whatever was there before.
-        cairo_set_operator(context, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(context);
-        cairo_set_operator(context, CAIRO_OPERATOR_OVER);
-        bitmap->paint(context, 1.0, CAIRO_FILTER_NEAREST);
-        cairo_destroy(context);
-        cairo_surface_destroy(surface);
+        cairo_set_operator(context.get(), CAIRO_OPERATOR_CLEAR);
+        cairo_paint(context.get());
+        cairo_set_operator(context.get(), CAIRO_OPERATOR_OVER);
+        bitmap->paint(context.get(), 1.0, CAIRO_FILTER_NEAREST);
         SDL_UnlockTexture(texture);
     } else {
         SDL_UpdateTexture(texture, nullptr, bitmap->data(), bitmap->bytesPerRow());

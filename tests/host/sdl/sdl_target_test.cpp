@@ -46,15 +46,13 @@ TEST(SdlTarget, DrawsFullColourAndTintedContentsAlike)
 
     // A tinted bitmap half covered, drawn where a full-colour one is not.
     auto tinted = gfx::Bitmap::createTinted(10, 10, gfx::Color::fromRGB8(0, 0, 255));
-    cairo_t* context = cairo_create(tinted->surface());
-    cairo_rectangle(context, 0, 0, 5, 10);
-    cairo_fill(context);
-    cairo_destroy(context);
+    auto context = tinted->createContext();
+    cairo_rectangle(context.get(), 0, 0, 5, 10);
+    cairo_fill(context.get());
     auto solid = gfx::Bitmap::create(10, 10);
-    context = cairo_create(solid->surface());
-    cairo_set_source_rgb(context, 0, 1, 0);
-    cairo_paint(context);
-    cairo_destroy(context);
+    context = solid->createContext();
+    cairo_set_source_rgb(context.get(), 0, 1, 0);
+    cairo_paint(context.get());
 
     target.fillRect({ 0, 0, 40, 20 }, gfx::Color::fromRGB8(255, 0, 0), {});
     const auto tintedImage = target.upload(tinted);

@@ -1,4 +1,4 @@
-#include "gfx/cairo_path.h"
+#include "gfx/cairo_drawing.h"
 
 namespace kaleon::gfx {
 
