@@ -117,79 +117,68 @@ std::optional<std::vector<Token>> TGSVGPath::parseTokens(std::string_view text)
 
 gfx::Path TGSVGPath::generateBezier(const std::optional<std::vector<Token>>& tokens)
 {
-    m_bezierPath = gfx::Path();
-    m_lastPoint = {};
-    m_lastControlPointValid = false;
-    if (!tokens)
-        return m_bezierPath;
-    for (const auto& token : *tokens) {
-        switch (token.command()) {
-        case 'C':
-        case 'c':
-            appendSVGCCommand(token);
-            break;
-        case 'H':
-        case 'L':
-        case 'V':
-        case 'h':
-        case 'l':
-        case 'v':
-            appendSVGLCommand(token);
-            break;
-        case 'M':
-        case 'm':
-            appendSVGMCommand(token);
-            break;
-        case 'S':
-        case 's':
-            appendSVGSCommand(token);
-            break;
-        case 'Z':
-        case 'z':
-            m_bezierPath.closeSubpath();
-            break;
-        default:
-            log(std::string("*** TGSVGPath Error: Cannot process command : '") + static_cast<char>(token.command())
-                + "'");
-            break;
+    m_builder = PathCommandBuilder(PathCommandBuilder::AfterClose::LastPoint);
+    if (tokens) {
+        for (const auto& token : *tokens) {
+            switch (token.command()) {
+            case 'C':
+            case 'c':
+                appendSVGCCommand(token);
+                break;
+            case 'H':
+            case 'L':
+            case 'V':
+            case 'h':
+            case 'l':
+            case 'v':
+                appendSVGLCommand(token);
+                break;
+            case 'M':
+            case 'm':
+                appendSVGMCommand(token);
+                break;
+            case 'S':
+            case 's':
+                appendSVGSCommand(token);
+                break;
+            case 'Z':
+            case 'z':
+                m_builder.closeSubpath();
+                break;
+            default:
+                log(std::string("*** TGSVGPath Error: Cannot process command : '") + static_cast<char>(token.command())
+                    + "'");
+                break;
+            }
         }
     }
+    m_bezierPath = m_builder.take();
     return m_bezierPath;
-}
-
-void TGSVGPath::lineTo(gfx::Point point)
-{
-    m_lastPoint = point;
-    m_bezierPath.lineTo(point);
 }
 
 void TGSVGPath::appendSVGMCommand(const Token& token)
 {
-    m_lastControlPointValid = false;
+    m_builder.forgetControlPoint();
     const bool relative = token.command() == 'm';
     for (std::int64_t i = 0; i < token.valence(); i += 2) {
         if (i + 1 >= token.valence()) {
             log(kMoveCountLog);
             return;
         }
-        gfx::Point point { token.parameter(i), token.parameter(i + 1) };
-        if (relative)
-            point = { m_lastPoint.x + point.x, m_lastPoint.y + point.y };
-        if (i == 0) {
-            m_lastPoint = point;
-            m_bezierPath.moveTo(point);
-        } else {
-            lineTo(point);
-        }
+        const gfx::Point point = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, relative);
+        if (i == 0)
+            m_builder.moveTo(point);
+        else
+            m_builder.lineTo(point);
     }
 }
 
 void TGSVGPath::appendSVGLCommand(const Token& token)
 {
-    m_lastControlPointValid = false;
+    m_builder.forgetControlPoint();
     const auto command = token.command();
     for (std::int64_t i = 0; i < token.valence();) {
-        gfx::Point point = m_lastPoint;
+        gfx::Point point = m_builder.currentPoint();
         switch (command) {
         case 'L':
         case 'l':
@@ -197,24 +186,22 @@ void TGSVGPath::appendSVGLCommand(const Token& token)
                 log(kLineCountLog);
                 return;
             }
-            point = { token.parameter(i), token.parameter(i + 1) };
-            if (command == 'l')
-                point = { m_lastPoint.x + point.x, m_lastPoint.y + point.y };
+            point = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, command == 'l');
             i += 2;
             break;
         case 'H':
         case 'h':
-            point.x = token.parameter(i++) + (command == 'h' ? m_lastPoint.x : 0);
+            point.x = token.parameter(i++) + (command == 'h' ? point.x : 0);
             break;
         case 'V':
         case 'v':
-            point.y = token.parameter(i++) + (command == 'v' ? m_lastPoint.y : 0);
+            point.y = token.parameter(i++) + (command == 'v' ? point.y : 0);
             break;
         default:
             log(kUnknownLineLog);
             return;
         }
-        lineTo(point);
+        m_builder.lineTo(point);
     }
 }
 
@@ -226,14 +213,10 @@ void TGSVGPath::appendSVGCCommand(const Token& token)
     }
     const bool relative = token.command() == 'c';
     for (std::int64_t i = 0; i + 6 <= token.valence(); i += 6) {
-        const gfx::Point start = relative ? m_lastPoint : gfx::Point {};
-        const gfx::Point control1 { start.x + token.parameter(i), start.y + token.parameter(i + 1) };
-        const gfx::Point control2 { start.x + token.parameter(i + 2), start.y + token.parameter(i + 3) };
-        const gfx::Point end { start.x + token.parameter(i + 4), start.y + token.parameter(i + 5) };
-        m_lastPoint = end;
-        m_bezierPath.curveTo(control1, control2, end);
-        m_lastControlPoint = control2;
-        m_lastControlPointValid = true;
+        const gfx::Point control1 = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, relative);
+        const gfx::Point control2 = m_builder.resolved({ token.parameter(i + 2), token.parameter(i + 3) }, relative);
+        const gfx::Point end = m_builder.resolved({ token.parameter(i + 4), token.parameter(i + 5) }, relative);
+        m_builder.curveTo(control1, control2, end);
     }
 }
 
@@ -245,16 +228,9 @@ void TGSVGPath::appendSVGSCommand(const Token& token)
     }
     const bool relative = token.command() == 's';
     for (std::int64_t i = 0; i + 4 <= token.valence(); i += 4) {
-        const gfx::Point control1 = m_lastControlPointValid
-            ? gfx::Point { 2 * m_lastPoint.x - m_lastControlPoint.x, 2 * m_lastPoint.y - m_lastControlPoint.y }
-            : m_lastPoint;
-        const gfx::Point start = relative ? m_lastPoint : gfx::Point {};
-        const gfx::Point control2 { start.x + token.parameter(i), start.y + token.parameter(i + 1) };
-        const gfx::Point end { start.x + token.parameter(i + 2), start.y + token.parameter(i + 3) };
-        m_lastPoint = end;
-        m_bezierPath.curveTo(control1, control2, end);
-        m_lastControlPoint = control2;
-        m_lastControlPointValid = true;
+        const gfx::Point control2 = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, relative);
+        const gfx::Point end = m_builder.resolved({ token.parameter(i + 2), token.parameter(i + 3) }, relative);
+        m_builder.smoothCurveTo(control2, end);
     }
 }
 

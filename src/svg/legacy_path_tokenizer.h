@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gfx/path.h"
+#include "svg/path_command_builder_internal.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,19 +58,13 @@ public:
     // The largest magnitude of the integer part of any number read.
     double pathScale() const { return m_pathScale; }
     const std::optional<std::vector<Token>>& tokens() const { return m_tokens; }
-    bool lastControlPointValid() const { return m_lastControlPointValid; }
-    gfx::Point lastPoint() const { return m_lastPoint; }
-    gfx::Point lastControlPoint() const { return m_lastControlPoint; }
 
 private:
-    void lineTo(gfx::Point point);
-
-    bool m_lastControlPointValid = false;
+    // The point stays where the last segment ended when a subpath closes.
+    PathCommandBuilder m_builder { PathCommandBuilder::AfterClose::LastPoint };
     gfx::Path m_bezierPath;
     double m_pathScale = 0;
     std::optional<std::vector<Token>> m_tokens;
-    gfx::Point m_lastPoint;
-    gfx::Point m_lastControlPoint;
 };
 
 } // namespace kaleon::svg

@@ -1,6 +1,7 @@
 #include "svg/path_data_parser.h"
 
 #include "core/log.h"
+#include "core/text.h"
 #include "svg/scanner.h"
 
 namespace kaleon::svg {
@@ -34,16 +35,11 @@ pathDefinitionParser::pathDefinitionParser(std::string_view definition)
 {
 }
 
-gfx::Point pathDefinitionParser::currentPoint() const
-{
-    return m_path.currentPoint().value_or(gfx::Point {});
-}
-
 gfx::Path pathDefinitionParser::parse()
 {
     // Dense path data spends about six characters per number.
-    m_path.reserve(m_definition.size() / 12 + 1, m_definition.size() / 12 + 1);
-    m_path.moveTo({ 0, 0 });
+    m_builder.reserve(m_definition.size() / 12 + 1, m_definition.size() / 12 + 1);
+    m_builder.moveTo({ 0, 0 });
     Scanner scanner(m_definition, kSeparatorSet);
     for (;;) {
         std::string_view letters;
@@ -82,7 +78,7 @@ gfx::Path pathDefinitionParser::parse()
             break;
         case 'Z':
         case 'z':
-            m_path.closeSubpath();
+            m_builder.closeSubpath();
             break;
         case 'A':
         case 'a':
@@ -98,7 +94,7 @@ gfx::Path pathDefinitionParser::parse()
         log("*** SVG parse error at index: " + std::to_string(position) + ": '"
             + std::string(characterAt(m_definition, position)) + "'");
     }
-    return std::move(m_path);
+    return m_builder.take();
 }
 
 void pathDefinitionParser::appendMoveTo()
@@ -109,33 +105,31 @@ void pathDefinitionParser::appendMoveTo()
     }
     const bool relative = m_command == 'm';
     for (size_t i = 0; i < m_parameters.size(); i += 2) {
-        const gfx::Point p = currentPoint();
-        gfx::Point next { m_parameters[i], m_parameters[i + 1] };
-        if (relative)
-            next = { p.x + next.x, p.y + next.y };
+        const gfx::Point next = m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative);
         if (i == 0)
-            m_path.moveTo(next);
+            m_builder.moveTo(next);
         else
-            m_path.lineTo(next);
+            m_builder.lineTo(next);
     }
 }
 
 void pathDefinitionParser::appendLineTo()
 {
     const size_t count = m_parameters.size();
+    const bool relative = m_command == 'h' || m_command == 'v' || m_command == 'l';
     switch (m_command) {
     case 'H':
     case 'h':
         for (const float n : m_parameters) {
-            const gfx::Point p = currentPoint();
-            m_path.lineTo({ m_command == 'h' ? p.x + n : n, p.y });
+            const gfx::Point p = m_builder.currentPoint();
+            m_builder.lineTo({ relative ? p.x + n : n, p.y });
         }
         break;
     case 'V':
     case 'v':
         for (const float n : m_parameters) {
-            const gfx::Point p = currentPoint();
-            m_path.lineTo({ p.x, m_command == 'v' ? p.y + n : n });
+            const gfx::Point p = m_builder.currentPoint();
+            m_builder.lineTo({ p.x, relative ? p.y + n : n });
         }
         break;
     case 'L':
@@ -145,11 +139,7 @@ void pathDefinitionParser::appendLineTo()
                 log(kLineCountLog);
                 return;
             }
-            const gfx::Point p = currentPoint();
-            gfx::Point next { m_parameters[i], m_parameters[i + 1] };
-            if (m_command == 'l')
-                next = { p.x + next.x, p.y + next.y };
-            m_path.lineTo(next);
+            m_builder.lineTo(m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative));
         }
         break;
     default:
@@ -166,13 +156,11 @@ void pathDefinitionParser::appendCurve()
     }
     const bool relative = m_command == 'c';
     for (size_t i = 0; i < m_parameters.size(); i += 6) {
-        const gfx::Point p = relative ? currentPoint() : gfx::Point {};
         const float* n = &m_parameters[i];
-        const gfx::Point control1 { p.x + n[0], p.y + n[1] };
-        const gfx::Point control2 { p.x + n[2], p.y + n[3] };
-        const gfx::Point end { p.x + n[4], p.y + n[5] };
-        m_path.curveTo(control1, control2, end);
-        m_lastControlPoint = control2;
+        const gfx::Point control1 = m_builder.resolved({ n[0], n[1] }, relative);
+        const gfx::Point control2 = m_builder.resolved({ n[2], n[3] }, relative);
+        const gfx::Point end = m_builder.resolved({ n[4], n[5] }, relative);
+        m_builder.curveTo(control1, control2, end);
     }
 }
 
@@ -185,17 +173,13 @@ void pathDefinitionParser::appendShorthandCurve()
     const bool followsCurve
         = m_previousCommand == 'C' || m_previousCommand == 'c' || m_previousCommand == 'S' || m_previousCommand == 's';
     if (!followsCurve)
-        m_lastControlPoint = currentPoint();
+        m_builder.forgetControlPoint();
     const bool relative = m_command == 's';
     for (size_t i = 0; i < m_parameters.size(); i += 4) {
-        const gfx::Point p = currentPoint();
-        const gfx::Point origin = relative ? p : gfx::Point {};
         const float* n = &m_parameters[i];
-        const gfx::Point control1 { 2 * p.x - m_lastControlPoint.x, 2 * p.y - m_lastControlPoint.y };
-        const gfx::Point control2 { origin.x + n[0], origin.y + n[1] };
-        const gfx::Point end { origin.x + n[2], origin.y + n[3] };
-        m_path.curveTo(control1, control2, end);
-        m_lastControlPoint = control2;
+        const gfx::Point control2 = m_builder.resolved({ n[0], n[1] }, relative);
+        const gfx::Point end = m_builder.resolved({ n[2], n[3] }, relative);
+        m_builder.smoothCurveTo(control2, end);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gfx/path.h"
+#include "svg/path_command_builder_internal.h"
 
 #include <string>
 #include <string_view>
@@ -26,11 +27,8 @@ public:
     void appendShorthandCurve();
 
 private:
-    gfx::Point currentPoint() const;
-
     std::string_view m_definition;
-    gfx::Path m_path;
-    gfx::Point m_lastControlPoint;
+    PathCommandBuilder m_builder { PathCommandBuilder::AfterClose::StartOfSubpath };
     char m_command = 0;
     char m_previousCommand = 0;
     std::vector<float> m_parameters;
