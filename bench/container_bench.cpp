@@ -37,7 +37,8 @@ void BM_TGCryptorPBKDF2(benchmark::State& state)
 {
     Bytes key(32);
     for (auto _ : state) {
-        TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("9d41c07be35a86f2d0b7e4196ac3f528"), kSalt, 1, 10000, key);
+        TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("9d41c07be35a86f2d0b7e4196ac3f528"), kSalt,
+            TGCryptorPseudoRandomAlgorithm::HMACSHA1, 10000, key);
         benchmark::DoNotOptimize(key.data());
     }
 }

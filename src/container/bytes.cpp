@@ -3,6 +3,7 @@
 #include "container/settings.h"
 
 #include <cassert>
+#include <openssl/crypto.h>
 
 namespace kaleon::container {
 
@@ -16,7 +17,13 @@ Error cryptorError(int code)
     return Error { std::string(kTGCryptorErrorDomain), code, std::move(description) };
 }
 
-Bytes _TGConsumeToIndex(Bytes& buffer, size_t index)
+void wipeMemory(void* memory, size_t length)
+{
+    if (memory && length > 0)
+        OPENSSL_cleanse(memory, length);
+}
+
+Bytes consumeToIndex(Bytes& buffer, size_t index)
 {
     assert(index <= buffer.size());
     Bytes front(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(index));

@@ -4,20 +4,12 @@
 #include "container/key_derivation.h"
 
 #include <algorithm>
-#include <openssl/crypto.h>
 
 namespace kaleon::container {
 
 namespace {
 
 constexpr size_t kPreambleLength = 2;
-
-void wipe(std::optional<Bytes>& secret)
-{
-    if (secret)
-        OPENSSL_cleanse(secret->data(), secret->size());
-    secret.reset();
-}
 
 } // namespace
 
@@ -30,16 +22,16 @@ std::shared_ptr<TGDecryptor> TGDecryptor::makeWithEncryptionKey(
     ByteView encryptionKey, std::optional<ByteView> HMACKey, Handler handler)
 {
     auto reader = std::shared_ptr<TGDecryptor>(new TGDecryptor(std::move(handler), "TGDecryptor"));
-    reader->m_encryptionKey = Bytes(encryptionKey.begin(), encryptionKey.end());
+    reader->m_encryptionKey = SecretBytes(encryptionKey.begin(), encryptionKey.end());
     if (HMACKey)
-        reader->m_HMACKey = Bytes(HMACKey->begin(), HMACKey->end());
+        reader->m_HMACKey = SecretBytes(HMACKey->begin(), HMACKey->end());
     return reader;
 }
 
 std::shared_ptr<TGDecryptor> TGDecryptor::makeWithPassword(std::string_view password, Handler handler)
 {
     auto reader = std::shared_ptr<TGDecryptor>(new TGDecryptor(std::move(handler), "TGDecryptor"));
-    reader->m_password = std::string(password);
+    reader->m_password = secretBytesOf(password);
     return reader;
 }
 
@@ -127,29 +119,25 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
         return;
 
     const Bytes header(inData.begin(), inData.begin() + static_cast<std::ptrdiff_t>(headerLength));
-    _TGConsumeToIndex(inData, kPreambleLength);
+    consumeToIndex(inData, kPreambleLength);
     if (usesPassword) {
-        const Bytes encryptionSalt = _TGConsumeToIndex(inData, m_settings.keySettings.saltSize);
-        const Bytes HMACSalt = _TGConsumeToIndex(inData, m_settings.HMACKeySettings.saltSize);
-        const std::string password = m_password.value_or(std::string());
-        auto [encryptionKey, HMACKey]
-            = keysForPassword(password, encryptionSalt, m_settings.keySettings, HMACSalt, m_settings.HMACKeySettings);
-        if (m_password)
-            OPENSSL_cleanse(m_password->data(), m_password->size());
+        const Bytes encryptionSalt = consumeToIndex(inData, m_settings.keySettings.saltSize);
+        const Bytes HMACSalt = consumeToIndex(inData, m_settings.HMACKeySettings.saltSize);
+        auto [encryptionKey, HMACKey] = keysForPassword(textOf(m_password.value_or(SecretBytes())), encryptionSalt,
+            m_settings.keySettings, HMACSalt, m_settings.HMACKeySettings);
         m_password.reset();
         if (!encryptionKey || !HMACKey) {
             cleanupAndNotifyWithError(!encryptionKey ? encryptionKey.error() : HMACKey.error());
             return;
         }
-        wipe(m_encryptionKey);
-        wipe(m_HMACKey);
         m_encryptionKey = std::move(*encryptionKey);
         m_HMACKey = std::move(*HMACKey);
     }
-    const Bytes IV = _TGConsumeToIndex(inData, m_settings.IVSize);
+    const Bytes IV = consumeToIndex(inData, m_settings.IVSize);
 
-    auto engine = TGCryptorEngine::make(TGCryptorOperation::Decrypt, m_settings, m_encryptionKey.value_or(Bytes()), IV);
-    wipe(m_encryptionKey);
+    auto engine
+        = TGCryptorEngine::make(TGCryptorOperation::Decrypt, m_settings, m_encryptionKey.value_or(SecretBytes()), IV);
+    m_encryptionKey.reset();
     if (!engine) {
         cleanupAndNotifyWithError(engine.error());
         return;
@@ -158,7 +146,7 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
         // The HMAC never comes shorter than the settings claim: a length that is not the
         // digest's is refused rather than compared against a partly empty buffer.
         auto hmac = RunningHMAC::make(m_settings.HMACAlgorithm, *m_HMACKey);
-        wipe(m_HMACKey);
+        m_HMACKey.reset();
         if (!hmac || m_settings.HMACLength != (*hmac)->length()) {
             cleanupAndNotifyWithError(hmac ? cryptorError(kTGCryptorParamError) : hmac.error());
             return;

@@ -44,9 +44,9 @@ protected:
     void decryptData(Bytes chunk);
 
     Bytes m_inData;
-    std::optional<Bytes> m_encryptionKey;
-    std::optional<Bytes> m_HMACKey;
-    std::optional<std::string> m_password;
+    std::optional<SecretBytes> m_encryptionKey;
+    std::optional<SecretBytes> m_HMACKey;
+    std::optional<SecretBytes> m_password;
     TGCryptorSettings m_settings = kTGCryptorDefaultSettings;
     bool m_hasV1HMAC = false;
 };

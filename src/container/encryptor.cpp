@@ -2,8 +2,6 @@
 
 #include "container/key_derivation.h"
 
-#include <openssl/crypto.h>
-
 namespace kaleon::container {
 
 TGEncryptor::TGEncryptor(Handler handler, std::string_view className)
@@ -73,8 +71,6 @@ Result<std::shared_ptr<TGEncryptor>> TGEncryptor::makeWithPassword(const TGCrypt
         return error;
     }
     const auto ready = writer->setUp(settings, *encryptionKey, ByteView(*HMACKey), IV);
-    OPENSSL_cleanse(encryptionKey->data(), encryptionKey->size());
-    OPENSSL_cleanse(HMACKey->data(), HMACKey->size());
     if (!ready)
         return ready.error();
     writer->m_options |= kTGCryptorOptionUsesPassword;

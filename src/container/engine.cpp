@@ -1,5 +1,7 @@
 #include "container/engine.h"
 
+#include "core/c_handle.h"
+
 #include <climits>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -25,24 +27,29 @@ const EVP_CIPHER* aesCipher(size_t keyLength, bool ecb)
     }
 }
 
-const char* digestNameOfHMAC(std::uint32_t algorithm)
+struct HMACDigest {
+    const char* name;
+    size_t length;
+};
+
+// The digest an HMAC runs on; no name for an algorithm we do not know.
+HMACDigest digestOfHMAC(TGCryptorHMACAlgorithm algorithm)
 {
     switch (algorithm) {
-    case 0:
-        return "SHA1";
-    case 1:
-        return "MD5";
-    case 2:
-        return "SHA256";
-    case 3:
-        return "SHA384";
-    case 4:
-        return "SHA512";
-    case 5:
-        return "SHA224";
-    default:
-        return nullptr;
+    case TGCryptorHMACAlgorithm::SHA1:
+        return { "SHA1", 20 };
+    case TGCryptorHMACAlgorithm::MD5:
+        return { "MD5", 16 };
+    case TGCryptorHMACAlgorithm::SHA256:
+        return { "SHA256", 32 };
+    case TGCryptorHMACAlgorithm::SHA384:
+        return { "SHA384", 48 };
+    case TGCryptorHMACAlgorithm::SHA512:
+        return { "SHA512", 64 };
+    case TGCryptorHMACAlgorithm::SHA224:
+        return { "SHA224", 28 };
     }
+    return { nullptr, 0 };
 }
 
 // EVP takes int lengths: larger input goes through in slices.
@@ -50,24 +57,19 @@ constexpr size_t kSlice = size_t { INT_MAX } / 2;
 
 } // namespace
 
-size_t digestLengthOfHMAC(std::uint32_t algorithm)
+void CipherContextFree::operator()(EVP_CIPHER_CTX* context) const
 {
-    switch (algorithm) {
-    case 0:
-        return 20;
-    case 1:
-        return 16;
-    case 2:
-        return 32;
-    case 3:
-        return 48;
-    case 4:
-        return 64;
-    case 5:
-        return 28;
-    default:
-        return 0;
-    }
+    EVP_CIPHER_CTX_free(context);
+}
+
+void MACContextFree::operator()(EVP_MAC_CTX* context) const
+{
+    EVP_MAC_CTX_free(context);
+}
+
+size_t digestLengthOfHMAC(TGCryptorHMACAlgorithm algorithm)
+{
+    return digestOfHMAC(algorithm).length;
 }
 
 Result<std::unique_ptr<TGCryptorEngine>> TGCryptorEngine::make(
@@ -86,22 +88,15 @@ Result<std::unique_ptr<TGCryptorEngine>> TGCryptorEngine::make(
             return cryptorError(kTGCryptorParamError);
         iv = IV.data();
     }
-    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    CipherContext context(EVP_CIPHER_CTX_new());
     if (!context)
         return cryptorError(kTGCryptorMemoryFailure);
     const int encrypt = operation == TGCryptorOperation::Encrypt ? 1 : 0;
-    if (EVP_CipherInit_ex(context, cipher, nullptr, key.data(), ecb ? nullptr : iv, encrypt) != 1) {
-        EVP_CIPHER_CTX_free(context);
+    if (EVP_CipherInit_ex(context.get(), cipher, nullptr, key.data(), ecb ? nullptr : iv, encrypt) != 1)
         return cryptorError(kTGCryptorParamError);
-    }
     const bool padding = (settings.options & kTGCryptorOptionPKCS7Padding) != 0;
-    EVP_CIPHER_CTX_set_padding(context, padding ? 1 : 0);
-    return std::unique_ptr<TGCryptorEngine>(new TGCryptorEngine(context, operation, padding));
-}
-
-TGCryptorEngine::~TGCryptorEngine()
-{
-    EVP_CIPHER_CTX_free(m_context);
+    EVP_CIPHER_CTX_set_padding(context.get(), padding ? 1 : 0);
+    return std::unique_ptr<TGCryptorEngine>(new TGCryptorEngine(std::move(context), operation, padding));
 }
 
 Result<void> TGCryptorEngine::addData(ByteView input, Bytes& output)
@@ -111,7 +106,8 @@ Result<void> TGCryptorEngine::addData(ByteView input, Bytes& output)
         const size_t start = output.size();
         output.resize(start + slice.size() + kAESBlockSize);
         int written = 0;
-        if (EVP_CipherUpdate(m_context, output.data() + start, &written, slice.data(), static_cast<int>(slice.size()))
+        if (EVP_CipherUpdate(
+                m_context.get(), output.data() + start, &written, slice.data(), static_cast<int>(slice.size()))
             != 1) {
             output.resize(start);
             return cryptorError(kTGCryptorParamError);
@@ -127,7 +123,7 @@ Result<void> TGCryptorEngine::finish(Bytes& output)
     const size_t start = output.size();
     output.resize(start + kAESBlockSize);
     int written = 0;
-    if (EVP_CipherFinal_ex(m_context, output.data() + start, &written) != 1) {
+    if (EVP_CipherFinal_ex(m_context.get(), output.data() + start, &written) != 1) {
         output.resize(start);
         // Without padding the only failure is input that does not fill whole blocks; with
         // padding on decryption it is padding that does not verify.
@@ -139,16 +135,15 @@ Result<void> TGCryptorEngine::finish(Bytes& output)
     return {};
 }
 
-Result<std::unique_ptr<RunningHMAC>> RunningHMAC::make(std::uint32_t algorithm, ByteView key)
+Result<std::unique_ptr<RunningHMAC>> RunningHMAC::make(TGCryptorHMACAlgorithm algorithm, ByteView key)
 {
-    const char* digest = digestNameOfHMAC(algorithm);
+    const char* digest = digestOfHMAC(algorithm).name;
     if (!digest)
         return cryptorError(kTGCryptorParamError);
-    EVP_MAC* mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    const CHandle<EVP_MAC, EVP_MAC_free> mac(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
     if (!mac)
         return cryptorError(kTGCryptorUnimplemented);
-    EVP_MAC_CTX* context = EVP_MAC_CTX_new(mac);
-    EVP_MAC_free(mac);
+    MACContext context(EVP_MAC_CTX_new(mac.get()));
     if (!context)
         return cryptorError(kTGCryptorMemoryFailure);
     OSSL_PARAM parameters[] = {
@@ -156,29 +151,23 @@ Result<std::unique_ptr<RunningHMAC>> RunningHMAC::make(std::uint32_t algorithm, 
         OSSL_PARAM_construct_end(),
     };
     static const std::uint8_t kNoKey = 0;
-    if (EVP_MAC_init(context, key.empty() ? &kNoKey : key.data(), key.size(), parameters) != 1) {
-        EVP_MAC_CTX_free(context);
+    if (EVP_MAC_init(context.get(), key.empty() ? &kNoKey : key.data(), key.size(), parameters) != 1)
         return cryptorError(kTGCryptorParamError);
-    }
-    return std::unique_ptr<RunningHMAC>(new RunningHMAC(context, EVP_MAC_CTX_get_mac_size(context)));
-}
-
-RunningHMAC::~RunningHMAC()
-{
-    EVP_MAC_CTX_free(m_context);
+    const size_t length = EVP_MAC_CTX_get_mac_size(context.get());
+    return std::unique_ptr<RunningHMAC>(new RunningHMAC(std::move(context), length));
 }
 
 void RunningHMAC::update(ByteView data)
 {
     if (!data.empty())
-        EVP_MAC_update(m_context, data.data(), data.size());
+        EVP_MAC_update(m_context.get(), data.data(), data.size());
 }
 
 Bytes RunningHMAC::final()
 {
     Bytes digest(m_length, 0);
     size_t written = 0;
-    EVP_MAC_final(m_context, digest.data(), &written, digest.size());
+    EVP_MAC_final(m_context.get(), digest.data(), &written, digest.size());
     digest.resize(written);
     return digest;
 }

@@ -9,6 +9,16 @@ typedef struct evp_mac_ctx_st EVP_MAC_CTX;
 
 namespace kaleon::container {
 
+// Owning handles of OpenSSL's cipher and MAC contexts, freed by OpenSSL's own functions.
+struct CipherContextFree {
+    void operator()(EVP_CIPHER_CTX* context) const;
+};
+struct MACContextFree {
+    void operator()(EVP_MAC_CTX* context) const;
+};
+using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
+using MACContext = std::unique_ptr<EVP_MAC_CTX, MACContextFree>;
+
 enum class TGCryptorOperation : std::uint32_t { Encrypt = 0, Decrypt = 1 };
 
 // One streaming block-cipher operation: pieces of any size in, the output they release out,
@@ -21,7 +31,6 @@ public:
     // AES-128, -192 or -256. The IV must hold at least one block (an empty IV is all zeros).
     static Result<std::unique_ptr<TGCryptorEngine>> make(
         TGCryptorOperation operation, const TGCryptorSettings& settings, ByteView key, ByteView IV);
-    ~TGCryptorEngine();
     TGCryptorEngine(const TGCryptorEngine&) = delete;
     TGCryptorEngine& operator=(const TGCryptorEngine&) = delete;
 
@@ -31,23 +40,22 @@ public:
     Result<void> finish(Bytes& output);
 
 private:
-    TGCryptorEngine(EVP_CIPHER_CTX* context, TGCryptorOperation operation, bool padding)
-        : m_context(context)
+    TGCryptorEngine(CipherContext context, TGCryptorOperation operation, bool padding)
+        : m_context(std::move(context))
         , m_operation(operation)
         , m_padding(padding)
     {
     }
-    EVP_CIPHER_CTX* m_context;
+    CipherContext m_context;
     TGCryptorOperation m_operation;
     bool m_padding;
 };
 
-// A running HMAC (HMAC algorithm codes of TGCryptorSettings).
+// A running HMAC.
 class RunningHMAC {
 public:
     // An error (-4300) for an unknown algorithm.
-    static Result<std::unique_ptr<RunningHMAC>> make(std::uint32_t algorithm, ByteView key);
-    ~RunningHMAC();
+    static Result<std::unique_ptr<RunningHMAC>> make(TGCryptorHMACAlgorithm algorithm, ByteView key);
     RunningHMAC(const RunningHMAC&) = delete;
     RunningHMAC& operator=(const RunningHMAC&) = delete;
 
@@ -56,16 +64,16 @@ public:
     Bytes final();
 
 private:
-    RunningHMAC(EVP_MAC_CTX* context, size_t length)
-        : m_context(context)
+    RunningHMAC(MACContext context, size_t length)
+        : m_context(std::move(context))
         , m_length(length)
     {
     }
-    EVP_MAC_CTX* m_context;
+    MACContext m_context;
     size_t m_length;
 };
 
-// The digest length of an HMAC algorithm code; 0 for an unknown code.
-size_t digestLengthOfHMAC(std::uint32_t algorithm);
+// The digest length of an HMAC algorithm; 0 for one we do not know.
+size_t digestLengthOfHMAC(TGCryptorHMACAlgorithm algorithm);
 
 } // namespace kaleon::container

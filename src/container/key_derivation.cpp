@@ -136,58 +136,60 @@ size_t utf16Length(std::string_view text)
     return units;
 }
 
-} // namespace
+using Derivation = void (*)(ByteView password, ByteView salt, std::uint32_t rounds, std::span<std::uint8_t> output);
 
-int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, std::uint32_t PRF, std::uint32_t rounds,
-    std::span<std::uint8_t> output)
+Derivation derivationFor(TGCryptorPseudoRandomAlgorithm PRF)
 {
-    if (algorithm != kTGCryptorPBKDF2 || rounds == 0 || output.empty() || salt.empty()
-        || salt.size() > kMaximumSaltLength)
-        return -1;
     switch (PRF) {
-    case 1:
-        pbkdf2<SHA1Hash>(password, salt, rounds, output);
-        return 0;
-    case 2:
-        pbkdf2<SHA224Hash>(password, salt, rounds, output);
-        return 0;
-    case 3:
-        pbkdf2<SHA256Hash>(password, salt, rounds, output);
-        return 0;
-    case 4:
-        pbkdf2<SHA384Hash>(password, salt, rounds, output);
-        return 0;
-    case 5:
-        pbkdf2<SHA512Hash>(password, salt, rounds, output);
-        return 0;
-    default:
-        return -1;
+    case TGCryptorPseudoRandomAlgorithm::HMACSHA1:
+        return pbkdf2<SHA1Hash>;
+    case TGCryptorPseudoRandomAlgorithm::HMACSHA224:
+        return pbkdf2<SHA224Hash>;
+    case TGCryptorPseudoRandomAlgorithm::HMACSHA256:
+        return pbkdf2<SHA256Hash>;
+    case TGCryptorPseudoRandomAlgorithm::HMACSHA384:
+        return pbkdf2<SHA384Hash>;
+    case TGCryptorPseudoRandomAlgorithm::HMACSHA512:
+        return pbkdf2<SHA512Hash>;
     }
+    return nullptr;
 }
 
-Bytes passwordBytes(std::string_view password, bool hasV2Password)
+} // namespace
+
+int TGCryptorPBKDF2(std::uint32_t algorithm, ByteView password, ByteView salt, TGCryptorPseudoRandomAlgorithm PRF,
+    std::uint32_t rounds, std::span<std::uint8_t> output)
+{
+    const Derivation derive = derivationFor(PRF);
+    if (algorithm != kTGCryptorPBKDF2 || !derive || rounds == 0 || output.empty() || salt.empty()
+        || salt.size() > kMaximumSaltLength)
+        return -1;
+    derive(password, salt, rounds, output);
+    return 0;
+}
+
+SecretBytes passwordBytes(std::string_view password, bool hasV2Password)
 {
     const size_t length = hasV2Password ? std::min(utf16Length(password), password.size()) : password.size();
-    const ByteView bytes = bytesOf(password.substr(0, length));
-    return Bytes(bytes.begin(), bytes.end());
+    return secretBytesOf(password.substr(0, length));
 }
 
 namespace {
 
 // Fills `key` (already of the wanted size); false when the derivation is refused.
-bool deriveKey(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings, Bytes& key)
+bool deriveKey(
+    std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings, SecretBytes& key)
 {
-    Bytes secret = passwordBytes(password, settings.hasV2Password);
-    const int status = TGCryptorPBKDF2(settings.PBKDFAlgorithm, secret, salt, settings.PRF, settings.rounds, key);
-    OPENSSL_cleanse(secret.data(), secret.size());
-    return status == 0;
+    const SecretBytes secret = passwordBytes(password, settings.hasV2Password);
+    return TGCryptorPBKDF2(settings.PBKDFAlgorithm, secret, salt, settings.PRF, settings.rounds, key) == 0;
 }
 
 } // namespace
 
-Result<Bytes> keyForPassword(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
+Result<SecretBytes> keyForPassword(
+    std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
 {
-    Bytes key(settings.keySize, 0);
+    SecretBytes key(settings.keySize, 0);
     if (!deriveKey(password, salt, settings, key))
         return cryptorError(kTGCryptorParamError);
     return key;
@@ -197,7 +199,7 @@ PasswordKeys keysForPassword(std::string_view password, ByteView encryptionSalt,
     const TGCryptorKeyDerivationSettings& keySettings, ByteView HMACSalt,
     const TGCryptorKeyDerivationSettings& HMACKeySettings)
 {
-    Bytes HMACKey(HMACKeySettings.keySize, 0);
+    SecretBytes HMACKey(HMACKeySettings.keySize, 0);
     bool HMACKeyDerived = false;
     std::thread helper;
     try {

@@ -2,8 +2,8 @@
 
 #include "container/bytes.h"
 #include "container/key_derivation.h"
+#include "core/c_handle.h"
 
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 namespace kaleon::container {
@@ -13,40 +13,49 @@ namespace {
 constexpr size_t kMD5Length = 16;
 constexpr size_t kLongKey = 32;
 
-Bytes md5(ByteView first, ByteView second)
+SecretBytes md5(ByteView first, ByteView second)
 {
-    Bytes digest(kMD5Length, 0);
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(context, EVP_md5(), nullptr);
-    EVP_DigestUpdate(context, first.data(), first.size());
-    EVP_DigestUpdate(context, second.data(), second.size());
+    SecretBytes digest(kMD5Length, 0);
+    const CHandle<EVP_MD_CTX, EVP_MD_CTX_free> context(EVP_MD_CTX_new());
+    EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr);
+    EVP_DigestUpdate(context.get(), first.data(), first.size());
+    EVP_DigestUpdate(context.get(), second.data(), second.size());
     unsigned length = 0;
-    EVP_DigestFinal_ex(context, digest.data(), &length);
-    EVP_MD_CTX_free(context);
+    EVP_DigestFinal_ex(context.get(), digest.data(), &length);
     return digest;
 }
 
-Bytes concatenated(ByteView a, ByteView b)
+SecretBytes concatenated(ByteView a, ByteView b)
 {
-    Bytes joined(a.begin(), a.end());
+    SecretBytes joined(a.begin(), a.end());
     joined.insert(joined.end(), b.begin(), b.end());
     return joined;
 }
 
 // D1, D2, ... of EVP_BytesToKey: D1 = MD5(D), Dn = MD5(Dn-1 ‖ D), D = password ‖ salt.
-std::vector<Bytes> digestChain(std::string_view password, ByteView salt, size_t count)
+std::vector<SecretBytes> digestChain(std::string_view password, ByteView salt, size_t count)
 {
-    const Bytes material = concatenated(bytesOf(password), salt);
-    std::vector<Bytes> chain;
+    const SecretBytes material = concatenated(bytesOf(password), salt);
+    std::vector<SecretBytes> chain;
     chain.push_back(md5({}, material));
     while (chain.size() < count)
         chain.push_back(md5(chain.back(), material));
     return chain;
 }
 
+// The cipher of a password and salt: its key and IV.
+std::pair<SecretBytes, Bytes> cipherForPassword(
+    std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
+{
+    SecretBytes key = TGOpenSSLCryptorGetKey(password, salt, settings);
+    Bytes IV = TGOpenSSLCryptorGetIV(key, password, salt, settings);
+    return { std::move(key), std::move(IV) };
+}
+
 } // namespace
 
-Bytes TGOpenSSLCryptorGetKey(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
+SecretBytes TGOpenSSLCryptorGetKey(
+    std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
 {
     if (settings.keySize == kLongKey) {
         const auto chain = digestChain(password, salt, 2);
@@ -58,11 +67,13 @@ Bytes TGOpenSSLCryptorGetKey(std::string_view password, ByteView salt, const TGC
 Bytes TGOpenSSLCryptorGetIV(
     ByteView key, std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings)
 {
-    if (settings.keySize == kLongKey) {
-        const auto chain = digestChain(password, salt, 4);
-        return concatenated(chain[2], chain[3]);
-    }
-    return md5(key, concatenated(bytesOf(password), salt));
+    const SecretBytes IV = settings.keySize == kLongKey
+        ? [&] {
+              const auto chain = digestChain(password, salt, 4);
+              return concatenated(chain[2], chain[3]);
+          }()
+        : md5(key, concatenated(bytesOf(password), salt));
+    return Bytes(IV.begin(), IV.end());
 }
 
 TGOpenSSLDecryptor::TGOpenSSLDecryptor(Handler handler)
@@ -74,7 +85,7 @@ std::shared_ptr<TGOpenSSLDecryptor> TGOpenSSLDecryptor::makeWithPassword(
     const TGCryptorSettings& settings, std::string_view password, Handler handler)
 {
     auto reader = std::shared_ptr<TGOpenSSLDecryptor>(new TGOpenSSLDecryptor(std::move(handler)));
-    reader->m_password = std::string(password);
+    reader->m_password = secretBytesOf(password);
     reader->m_settings = settings;
     return reader;
 }
@@ -110,17 +121,15 @@ void TGOpenSSLDecryptor::consumeHeaderFromData(Bytes& inData)
     const size_t saltSize = m_settings.keySettings.saltSize;
     if (inData.size() < kTGCryptorOpenSSLSaltedString.size() + saltSize)
         return;
-    const Bytes marker = _TGConsumeToIndex(inData, kTGCryptorOpenSSLSaltedString.size());
+    const Bytes marker = consumeToIndex(inData, kTGCryptorOpenSSLSaltedString.size());
     if (!std::equal(marker.begin(), marker.end(), kTGCryptorOpenSSLSaltedString.begin())) {
         cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
         return;
     }
-    const Bytes salt = _TGConsumeToIndex(inData, saltSize);
-    const std::string password = m_password.value_or(std::string());
-    Bytes key = TGOpenSSLCryptorGetKey(password, salt, m_settings.keySettings);
-    const Bytes IV = TGOpenSSLCryptorGetIV(key, password, salt, m_settings.keySettings);
+    const Bytes salt = consumeToIndex(inData, saltSize);
+    const auto [key, IV] = cipherForPassword(textOf(m_password.value_or(SecretBytes())), salt, m_settings.keySettings);
+    m_password.reset();
     auto engine = TGCryptorEngine::make(TGCryptorOperation::Decrypt, m_settings, key, IV);
-    OPENSSL_cleanse(key.data(), key.size());
     if (!engine) {
         cleanupAndNotifyWithError(engine.error());
         return;
@@ -145,10 +154,8 @@ Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithKey(
 Result<std::shared_ptr<TGOpenSSLEncryptor>> TGOpenSSLEncryptor::makeWithPassword(
     const TGCryptorSettings& settings, std::string_view password, ByteView salt, Handler handler)
 {
-    Bytes key = TGOpenSSLCryptorGetKey(password, salt, settings.keySettings);
-    const Bytes IV = TGOpenSSLCryptorGetIV(key, password, salt, settings.keySettings);
+    const auto [key, IV] = cipherForPassword(password, salt, settings.keySettings);
     auto writer = makeWithKey(settings, key, IV, std::move(handler));
-    OPENSSL_cleanse(key.data(), key.size());
     if (!writer)
         return writer.error();
     (*writer)->m_options |= kTGCryptorOptionUsesPassword;

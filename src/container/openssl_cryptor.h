@@ -10,7 +10,8 @@ namespace kaleon::container {
 // HMAC. Key-based use has no header at all. Only `keySettings.keySize` and `saltSize` take part
 // in the derivation: a key size of 32 gives AES-256 (key D1‖D2, IV D3), anything else a 16-byte
 // key for AES-128 (key D1, IV D2).
-Bytes TGOpenSSLCryptorGetKey(std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings);
+SecretBytes TGOpenSSLCryptorGetKey(
+    std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings);
 Bytes TGOpenSSLCryptorGetIV(
     ByteView key, std::string_view password, ByteView salt, const TGCryptorKeyDerivationSettings& settings);
 

@@ -2,8 +2,10 @@
 
 #include "core/result.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -18,12 +20,63 @@ inline ByteView bytesOf(std::string_view text)
     return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
+// Overwrites memory with zeros in a way the compiler cannot leave out.
+void wipeMemory(void* memory, size_t length);
+
+// Hands out memory as std::allocator does and wipes it before giving it back, so that what it
+// held does not linger in freed memory (also when a buffer grows and moves).
+template<class T>
+struct WipingAllocator {
+    using value_type = T;
+    WipingAllocator() = default;
+    template<class U>
+    WipingAllocator(const WipingAllocator<U>&)
+    {
+    }
+    T* allocate(size_t count) { return std::allocator<T>().allocate(count); }
+    void deallocate(T* memory, size_t count)
+    {
+        wipeMemory(memory, count * sizeof(T));
+        std::allocator<T>().deallocate(memory, count);
+    }
+    friend bool operator==(const WipingAllocator&, const WipingAllocator&) { return true; }
+};
+
+// Keys, passwords and their copies: bytes that are wiped when freed.
+using SecretBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
+
+inline SecretBytes secretBytesOf(std::string_view text)
+{
+    const ByteView bytes = bytesOf(text);
+    return SecretBytes(bytes.begin(), bytes.end());
+}
+inline std::string_view textOf(const SecretBytes& bytes)
+{
+    return { reinterpret_cast<const char*>(bytes.data()), bytes.size() };
+}
+inline bool operator==(const SecretBytes& a, const Bytes& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+// The hash of an HMAC; the values are those the settings have always stored.
+enum class TGCryptorHMACAlgorithm : std::uint32_t { SHA1 = 0, MD5 = 1, SHA256 = 2, SHA384 = 3, SHA512 = 4, SHA224 = 5 };
+
+// The pseudo-random function of a PBKDF2 derivation; the values are those stored in settings.
+enum class TGCryptorPseudoRandomAlgorithm : std::uint32_t {
+    HMACSHA1 = 1,
+    HMACSHA224 = 2,
+    HMACSHA256 = 3,
+    HMACSHA384 = 4,
+    HMACSHA512 = 5,
+};
+
 // How one key is derived from a password.
 struct TGCryptorKeyDerivationSettings {
     size_t keySize = 0;
     size_t saltSize = 0;
     std::uint32_t PBKDFAlgorithm = 0; // 2: PBKDF2
-    std::uint32_t PRF = 0; // 1-5: HMAC-SHA1, -SHA224, -SHA256, -SHA384, -SHA512
+    TGCryptorPseudoRandomAlgorithm PRF {};
     std::uint32_t rounds = 0;
     bool hasV2Password = false; // version 2's password bytes (see keyForPassword)
 
@@ -37,7 +90,7 @@ struct TGCryptorSettings {
     size_t blockSize = 0;
     size_t IVSize = 0;
     std::uint32_t options = 0; // bit value 1: PKCS#7 padding; bit value 2: ECB instead of CBC
-    std::uint32_t HMACAlgorithm = 0; // 0 SHA-1, 1 MD5, 2 SHA-256, 3 SHA-384, 4 SHA-512, 5 SHA-224
+    TGCryptorHMACAlgorithm HMACAlgorithm = TGCryptorHMACAlgorithm::SHA1;
     size_t HMACLength = 0; // 0: no HMAC
     TGCryptorKeyDerivationSettings keySettings;
     TGCryptorKeyDerivationSettings HMACKeySettings;
@@ -50,6 +103,16 @@ inline constexpr std::uint32_t kTGCryptorOptionPKCS7Padding = 1;
 inline constexpr std::uint32_t kTGCryptorOptionECBMode = 2;
 inline constexpr std::uint32_t kTGCryptorPBKDF2 = 2;
 
+// Either key of the default settings: PBKDF2-HMAC-SHA1, 10000 rounds, 32-byte key, 8-byte salt.
+inline constexpr TGCryptorKeyDerivationSettings kTGCryptorDefaultKeySettings {
+    .keySize = 32,
+    .saltSize = 8,
+    .PBKDFAlgorithm = kTGCryptorPBKDF2,
+    .PRF = TGCryptorPseudoRandomAlgorithm::HMACSHA1,
+    .rounds = 10000,
+    .hasV2Password = false,
+};
+
 // AES-256-CBC with PKCS#7 padding, HMAC-SHA256, both keys PBKDF2-HMAC-SHA1 with 10000 rounds
 // and 8-byte salts.
 inline constexpr TGCryptorSettings kTGCryptorDefaultSettings {
@@ -57,20 +120,10 @@ inline constexpr TGCryptorSettings kTGCryptorDefaultSettings {
     .blockSize = 16,
     .IVSize = 16,
     .options = kTGCryptorOptionPKCS7Padding,
-    .HMACAlgorithm = 2,
+    .HMACAlgorithm = TGCryptorHMACAlgorithm::SHA256,
     .HMACLength = 32,
-    .keySettings = { .keySize = 32,
-        .saltSize = 8,
-        .PBKDFAlgorithm = kTGCryptorPBKDF2,
-        .PRF = 1,
-        .rounds = 10000,
-        .hasV2Password = false },
-    .HMACKeySettings = { .keySize = 32,
-        .saltSize = 8,
-        .PBKDFAlgorithm = kTGCryptorPBKDF2,
-        .PRF = 1,
-        .rounds = 10000,
-        .hasV2Password = false },
+    .keySettings = kTGCryptorDefaultKeySettings,
+    .HMACKeySettings = kTGCryptorDefaultKeySettings,
 };
 
 // The version writers put in the header; readers also take version 2.

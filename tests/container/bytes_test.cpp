@@ -7,11 +7,11 @@ using namespace kaleon::container;
 TEST(ConsumeToIndex, TakesThePrefix)
 {
     Bytes buffer { 1, 2, 3, 4 };
-    EXPECT_TRUE(_TGConsumeToIndex(buffer, 0).empty());
+    EXPECT_TRUE(consumeToIndex(buffer, 0).empty());
     EXPECT_EQ(buffer, (Bytes { 1, 2, 3, 4 }));
-    EXPECT_EQ(_TGConsumeToIndex(buffer, 1), Bytes { 1 });
+    EXPECT_EQ(consumeToIndex(buffer, 1), Bytes { 1 });
     EXPECT_EQ(buffer, (Bytes { 2, 3, 4 }));
-    EXPECT_EQ(_TGConsumeToIndex(buffer, 3), (Bytes { 2, 3, 4 }));
+    EXPECT_EQ(consumeToIndex(buffer, 3), (Bytes { 2, 3, 4 }));
     EXPECT_TRUE(buffer.empty());
 }
 

@@ -248,7 +248,8 @@ TEST(Container, HeaderRules)
     (*container)[1] |= 0xf0;
     EXPECT_EQ(TGDecryptor::decryptData(*container, settings, "pw").error().code, kTGCryptorHMACMismatch);
     container->resize(container->size() - 32);
-    auto hmac = RunningHMAC::make(2, keyForPassword("pw", salt, settings.HMACKeySettings).value());
+    auto hmac = RunningHMAC::make(
+        TGCryptorHMACAlgorithm::SHA256, keyForPassword("pw", salt, settings.HMACKeySettings).value());
     (*hmac)->update(*container);
     const Bytes digest = (*hmac)->final();
     container->insert(container->end(), digest.begin(), digest.end());

@@ -111,12 +111,13 @@ TEST(TGCryptorEngine, ECBAndShorterKeys)
 TEST(RunningHMAC, MatchesKnownDigests)
 {
     // RFC 4231 test case 2.
-    auto hmac = RunningHMAC::make(2, bytesOf("Jefe"));
+    auto hmac = RunningHMAC::make(TGCryptorHMACAlgorithm::SHA256, bytesOf("Jefe"));
     ASSERT_TRUE(hmac);
     (*hmac)->update(bytesOf("what do ya want "));
     (*hmac)->update(bytesOf("for nothing?"));
     EXPECT_EQ((*hmac)->final(), test::fromHex("5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"));
-    EXPECT_EQ(RunningHMAC::make(9, bytesOf("k")).error().code, kTGCryptorParamError);
-    EXPECT_TRUE(RunningHMAC::make(0, {}));
-    EXPECT_EQ(digestLengthOfHMAC(0), 20u);
+    EXPECT_EQ(
+        RunningHMAC::make(static_cast<TGCryptorHMACAlgorithm>(9), bytesOf("k")).error().code, kTGCryptorParamError);
+    EXPECT_TRUE(RunningHMAC::make(TGCryptorHMACAlgorithm::SHA1, {}));
+    EXPECT_EQ(digestLengthOfHMAC(TGCryptorHMACAlgorithm::SHA1), 20u);
 }

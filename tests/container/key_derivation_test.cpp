@@ -28,11 +28,13 @@ TEST(TGCryptorPBKDF2, MatchesRFC6070)
         SCOPED_TRACE(c.key);
         const Bytes expected = test::fromHex(c.key);
         Bytes key(expected.size(), 0);
-        ASSERT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf(c.password), bytesOf(c.salt), 1, c.rounds, key), 0);
+        ASSERT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf(c.password), bytesOf(c.salt),
+                      TGCryptorPseudoRandomAlgorithm::HMACSHA1, c.rounds, key),
+            0);
         EXPECT_EQ(key, expected);
 
-        const TGCryptorKeyDerivationSettings settings { expected.size(), c.salt.size(), kTGCryptorPBKDF2, 1, c.rounds,
-            false };
+        const TGCryptorKeyDerivationSettings settings { expected.size(), c.salt.size(), kTGCryptorPBKDF2,
+            TGCryptorPseudoRandomAlgorithm::HMACSHA1, c.rounds, false };
         const auto derived = keyForPassword(c.password, bytesOf(c.salt), settings);
         ASSERT_TRUE(derived);
         EXPECT_EQ(*derived, expected);
@@ -43,18 +45,19 @@ TEST(TGCryptorPBKDF2, OtherHashesAgreeWithTheirKnownOutputs)
 {
     // From Python: hashlib.pbkdf2_hmac(name, b"password", b"salt", 2, 32 or 64).
     struct Case {
-        std::uint32_t PRF;
+        TGCryptorPseudoRandomAlgorithm PRF;
         size_t length;
         std::string key;
     };
     const Case cases[] = {
-        { 3, 32, "ae4d0c95af6b46d32d0adff928f06dd02a303f8ef3c251dfd6e2d85a95474c43" },
-        { 5, 64,
+        { TGCryptorPseudoRandomAlgorithm::HMACSHA256, 32,
+            "ae4d0c95af6b46d32d0adff928f06dd02a303f8ef3c251dfd6e2d85a95474c43" },
+        { TGCryptorPseudoRandomAlgorithm::HMACSHA512, 64,
             "e1d9c16aa681708a45f5c7c4e215ceb66e011a2e9f0040713f18aefdb866d53cf76cab2868a39b9f7840edce4fef5a82be67335c77"
             "a6068e04112754f27ccf4e" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.PRF);
+        SCOPED_TRACE(static_cast<int>(c.PRF));
         Bytes key(c.length, 0);
         ASSERT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("password"), bytesOf("salt"), c.PRF, 2, key), 0);
         EXPECT_EQ(key, test::fromHex(c.key));
@@ -63,20 +66,21 @@ TEST(TGCryptorPBKDF2, OtherHashesAgreeWithTheirKnownOutputs)
 
 TEST(TGCryptorPBKDF2, RefusesAndLeavesTheOutputAlone)
 {
+    constexpr auto kSHA1 = TGCryptorPseudoRandomAlgorithm::HMACSHA1;
     const Bytes salt133(133, 1);
     struct Case {
         const char* name;
         std::uint32_t algorithm;
         ByteView salt;
-        std::uint32_t PRF;
+        TGCryptorPseudoRandomAlgorithm PRF;
         std::uint32_t rounds;
     };
     const Case cases[] = {
-        { "algorithm", 1, bytesOf("salt"), 1, 10 },
-        { "empty salt", kTGCryptorPBKDF2, {}, 1, 10 },
-        { "long salt", kTGCryptorPBKDF2, salt133, 1, 10 },
-        { "no rounds", kTGCryptorPBKDF2, bytesOf("salt"), 1, 0 },
-        { "unknown PRF", kTGCryptorPBKDF2, bytesOf("salt"), 6, 10 },
+        { "algorithm", 1, bytesOf("salt"), kSHA1, 10 },
+        { "empty salt", kTGCryptorPBKDF2, {}, kSHA1, 10 },
+        { "long salt", kTGCryptorPBKDF2, salt133, kSHA1, 10 },
+        { "no rounds", kTGCryptorPBKDF2, bytesOf("salt"), kSHA1, 0 },
+        { "unknown PRF", kTGCryptorPBKDF2, bytesOf("salt"), static_cast<TGCryptorPseudoRandomAlgorithm>(6), 10 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,10 +88,10 @@ TEST(TGCryptorPBKDF2, RefusesAndLeavesTheOutputAlone)
         EXPECT_EQ(TGCryptorPBKDF2(c.algorithm, bytesOf("password"), c.salt, c.PRF, c.rounds, output), -1);
         EXPECT_EQ(output, Bytes(16, 0xaa));
     }
-    EXPECT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("password"), bytesOf("salt"), 1, 1, {}), -1);
+    EXPECT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("password"), bytesOf("salt"), kSHA1, 1, {}), -1);
     const Bytes salt132(132, 1);
     Bytes output(16, 0);
-    EXPECT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("password"), salt132, 1, 1, output), 0);
+    EXPECT_EQ(TGCryptorPBKDF2(kTGCryptorPBKDF2, bytesOf("password"), salt132, kSHA1, 1, output), 0);
 }
 
 TEST(KeyForPassword, RefusalIsAnErrorNeverAZeroKey)
