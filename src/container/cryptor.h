@@ -69,6 +69,18 @@ protected:
     {
         return std::static_pointer_cast<Self>(shared_from_this());
     }
+    // Queues `work`, called with this cryptor as a `Self`, on the worker queue. Nothing is queued
+    // once the operation has ended, and queued work is skipped if it ends before its turn.
+    template<class Self, class Work>
+    void enqueue(Work work)
+    {
+        if (isFinished())
+            return;
+        queue()->async([self = self<Self>(), work = std::move(work)]() mutable {
+            if (!self->isFinished())
+                work(*self);
+        });
+    }
 
     std::unique_ptr<TGCryptorEngine> m_engine;
     std::unique_ptr<RunningHMAC> m_HMAC;

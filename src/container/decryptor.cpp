@@ -161,43 +161,37 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
 
 void TGDecryptor::decryptData(Bytes chunk)
 {
-    queue()->async([self = self<TGDecryptor>(), chunk = std::move(chunk)] {
-        if (self->isFinished())
-            return;
-        if (self->hasHMAC())
-            self->m_HMAC->update(chunk);
-        if (auto added = self->m_engine->addData(chunk, self->m_outData); !added) {
-            self->cleanupAndNotifyWithError(added.error());
+    enqueue<TGDecryptor>([chunk = std::move(chunk)](TGDecryptor& self) {
+        if (self.hasHMAC())
+            self.m_HMAC->update(chunk);
+        if (auto added = self.m_engine->addData(chunk, self.m_outData); !added) {
+            self.cleanupAndNotifyWithError(added.error());
             return;
         }
-        self->notifyProgress();
+        self.notifyProgress();
     });
 }
 
 void TGDecryptor::finish()
 {
-    if (isFinished())
-        return;
-    queue()->async([self = self<TGDecryptor>()] {
-        if (self->isFinished())
-            return;
+    enqueue<TGDecryptor>([](TGDecryptor& self) {
         // Input that ended before its header was complete is no container.
-        if (!self->m_engine) {
-            self->cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
+        if (!self.m_engine) {
+            self.cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
             return;
         }
-        if (auto finished = self->m_engine->finish(self->m_outData); !finished) {
-            self->cleanupAndNotifyWithError(finished.error());
+        if (auto finished = self.m_engine->finish(self.m_outData); !finished) {
+            self.cleanupAndNotifyWithError(finished.error());
             return;
         }
-        if (self->hasHMAC()) {
-            const Bytes computed = self->m_HMAC->final();
-            if (!tgc_isEqualInConsistentTime(computed, self->m_inData)) {
-                self->cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));
+        if (self.hasHMAC()) {
+            const Bytes computed = self.m_HMAC->final();
+            if (!tgc_isEqualInConsistentTime(computed, self.m_inData)) {
+                self.cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));
                 return;
             }
         }
-        self->cleanupAndNotifyWithError(std::nullopt);
+        self.cleanupAndNotifyWithError(std::nullopt);
     });
 }
 

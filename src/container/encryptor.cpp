@@ -144,40 +144,32 @@ void TGEncryptor::writeHeaderIfNeeded()
 
 void TGEncryptor::addData(ByteView data)
 {
-    if (isFinished())
-        return;
-    queue()->async([self = self<TGEncryptor>(), piece = Bytes(data.begin(), data.end())] {
-        if (self->isFinished())
-            return;
-        self->writeHeaderIfNeeded();
-        const size_t start = self->m_outData.size();
-        if (auto added = self->m_engine->addData(piece, self->m_outData); !added) {
-            self->cleanupAndNotifyWithError(added.error());
+    enqueue<TGEncryptor>([piece = Bytes(data.begin(), data.end())](TGEncryptor& self) {
+        self.writeHeaderIfNeeded();
+        const size_t start = self.m_outData.size();
+        if (auto added = self.m_engine->addData(piece, self.m_outData); !added) {
+            self.cleanupAndNotifyWithError(added.error());
             return;
         }
-        if (self->hasHMAC())
-            self->m_HMAC->update(ByteView(self->m_outData).subspan(start));
-        self->notifyProgress();
+        if (self.hasHMAC())
+            self.m_HMAC->update(ByteView(self.m_outData).subspan(start));
+        self.notifyProgress();
     });
 }
 
 void TGEncryptor::finish()
 {
-    if (isFinished())
-        return;
-    queue()->async([self = self<TGEncryptor>()] {
-        if (self->isFinished())
-            return;
+    enqueue<TGEncryptor>([](TGEncryptor& self) {
         // Without any input the container of empty plaintext is written all the same.
-        self->writeHeaderIfNeeded();
-        const size_t start = self->m_outData.size();
-        auto finished = self->m_engine->finish(self->m_outData);
-        if (self->hasHMAC()) {
-            self->m_HMAC->update(ByteView(self->m_outData).subspan(start));
-            const Bytes digest = self->m_HMAC->final();
-            self->m_outData.insert(self->m_outData.end(), digest.begin(), digest.end());
+        self.writeHeaderIfNeeded();
+        const size_t start = self.m_outData.size();
+        auto finished = self.m_engine->finish(self.m_outData);
+        if (self.hasHMAC()) {
+            self.m_HMAC->update(ByteView(self.m_outData).subspan(start));
+            const Bytes digest = self.m_HMAC->final();
+            self.m_outData.insert(self.m_outData.end(), digest.begin(), digest.end());
         }
-        self->cleanupAndNotifyWithError(finished ? std::nullopt : std::optional<Error>(finished.error()));
+        self.cleanupAndNotifyWithError(finished ? std::nullopt : std::optional<Error>(finished.error()));
     });
 }
 

@@ -212,12 +212,8 @@ void TGSVGPath::appendSVGCCommand(const Token& token)
         return;
     }
     const bool relative = token.command() == 'c';
-    for (std::int64_t i = 0; i + 6 <= token.valence(); i += 6) {
-        const gfx::Point control1 = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, relative);
-        const gfx::Point control2 = m_builder.resolved({ token.parameter(i + 2), token.parameter(i + 3) }, relative);
-        const gfx::Point end = m_builder.resolved({ token.parameter(i + 4), token.parameter(i + 5) }, relative);
-        m_builder.curveTo(control1, control2, end);
-    }
+    for (size_t i = 0; i + 6 <= token.values().size(); i += 6)
+        m_builder.curveTo(&token.values()[i], relative);
 }
 
 void TGSVGPath::appendSVGSCommand(const Token& token)
@@ -227,11 +223,8 @@ void TGSVGPath::appendSVGSCommand(const Token& token)
         return;
     }
     const bool relative = token.command() == 's';
-    for (std::int64_t i = 0; i + 4 <= token.valence(); i += 4) {
-        const gfx::Point control2 = m_builder.resolved({ token.parameter(i), token.parameter(i + 1) }, relative);
-        const gfx::Point end = m_builder.resolved({ token.parameter(i + 2), token.parameter(i + 3) }, relative);
-        m_builder.smoothCurveTo(control2, end);
-    }
+    for (size_t i = 0; i + 4 <= token.values().size(); i += 4)
+        m_builder.smoothCurveTo(&token.values()[i], relative);
 }
 
 } // namespace kaleon::svg

@@ -30,6 +30,7 @@ public:
     void addValue(double value) { m_values.push_back(value); }
     double parameter(std::int64_t index) const { return m_values.at(static_cast<size_t>(index)); }
     std::int64_t valence() const { return static_cast<std::int64_t>(m_values.size()); }
+    const std::vector<double>& values() const { return m_values; }
     // The numbers joined by "|".
     std::string description() const;
     std::uint16_t command() const { return m_command; }

@@ -39,6 +39,21 @@ public:
     void forgetControlPoint() { m_lastControlPoint.reset(); }
     void closeSubpath();
 
+    // The same from the numbers of a command as they stand in the text: a curve from six
+    // (x1 y1 x2 y2 x y), a smooth curve from four (x2 y2 x y), all relative to the current
+    // point for a relative command.
+    template<class Number>
+    void curveTo(const Number* n, bool relative)
+    {
+        curveTo(
+            resolved({ n[0], n[1] }, relative), resolved({ n[2], n[3] }, relative), resolved({ n[4], n[5] }, relative));
+    }
+    template<class Number>
+    void smoothCurveTo(const Number* n, bool relative)
+    {
+        smoothCurveTo(resolved({ n[0], n[1] }, relative), resolved({ n[2], n[3] }, relative));
+    }
+
     void reserve(size_t elements, size_t points) { m_path.reserve(elements, points); }
     gfx::Path take() { return std::move(m_path); }
 

@@ -155,13 +155,8 @@ void pathDefinitionParser::appendCurve()
         return;
     }
     const bool relative = m_command == 'c';
-    for (size_t i = 0; i < m_parameters.size(); i += 6) {
-        const float* n = &m_parameters[i];
-        const gfx::Point control1 = m_builder.resolved({ n[0], n[1] }, relative);
-        const gfx::Point control2 = m_builder.resolved({ n[2], n[3] }, relative);
-        const gfx::Point end = m_builder.resolved({ n[4], n[5] }, relative);
-        m_builder.curveTo(control1, control2, end);
-    }
+    for (size_t i = 0; i < m_parameters.size(); i += 6)
+        m_builder.curveTo(&m_parameters[i], relative);
 }
 
 void pathDefinitionParser::appendShorthandCurve()
@@ -175,12 +170,8 @@ void pathDefinitionParser::appendShorthandCurve()
     if (!followsCurve)
         m_builder.forgetControlPoint();
     const bool relative = m_command == 's';
-    for (size_t i = 0; i < m_parameters.size(); i += 4) {
-        const float* n = &m_parameters[i];
-        const gfx::Point control2 = m_builder.resolved({ n[0], n[1] }, relative);
-        const gfx::Point end = m_builder.resolved({ n[2], n[3] }, relative);
-        m_builder.smoothCurveTo(control2, end);
-    }
+    for (size_t i = 0; i < m_parameters.size(); i += 4)
+        m_builder.smoothCurveTo(&m_parameters[i], relative);
 }
 
 } // namespace kaleon::svg
