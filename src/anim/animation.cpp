@@ -8,7 +8,6 @@ namespace kaleon::anim {
 namespace {
 
 std::atomic<double> g_mediaTime = 0;
-thread_local int g_transactionDepth = 0;
 
 AnimatedValue interpolate(const AnimatedValue& from, const AnimatedValue& to, double progress)
 {
@@ -47,20 +46,6 @@ double currentMediaTime()
 void setCurrentMediaTime(double seconds)
 {
     g_mediaTime.store(seconds);
-}
-
-void Transaction::begin()
-{
-    ++g_transactionDepth;
-}
-
-void Transaction::setDisableActions(bool)
-{
-}
-
-void Transaction::commit()
-{
-    g_transactionDepth = std::max(0, g_transactionDepth - 1);
 }
 
 } // namespace kaleon::anim

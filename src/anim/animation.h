@@ -76,12 +76,4 @@ private:
 double currentMediaTime();
 void setCurrentMediaTime(double seconds);
 
-// Groups layer changes; actions (implicit animations) are never run, so it only nests.
-class Transaction {
-public:
-    static void begin();
-    static void setDisableActions(bool disable);
-    static void commit();
-};
-
 } // namespace kaleon::anim

@@ -4,22 +4,6 @@
 
 namespace kaleon::host {
 
-namespace {
-
-Screen g_mainScreen { { 0, 0, 1920, 1080 }, 1.0 };
-
-} // namespace
-
-Screen mainScreen()
-{
-    return g_mainScreen;
-}
-
-void setMainScreen(const Screen& screen)
-{
-    g_mainScreen = screen;
-}
-
 ScreenSaverView::ScreenSaverView(gfx::Rect frame, bool isPreview)
     : m_frame(frame)
     , m_isPreview(isPreview)

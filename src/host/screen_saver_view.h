@@ -21,7 +21,6 @@ public:
     virtual void stopAnimation() { m_animating = false; }
     bool isAnimating() const { return m_animating; }
     virtual void animateOneFrame() { }
-    virtual void drawRect(const gfx::Rect&) { }
 
     // Seconds between two frame calls. A value that is not a positive finite number is ignored.
     double animationTimeInterval() const { return m_animationTimeInterval; }
@@ -42,11 +41,6 @@ public:
 
     void setLayer(std::shared_ptr<anim::Layer> layer);
     std::shared_ptr<anim::Layer> layer() const { return m_layer; }
-    void setWantsLayer(bool wantsLayer) { m_wantsLayer = wantsLayer; }
-    bool wantsLayer() const { return m_wantsLayer; }
-    // 0: the layer's contents are never redrawn by the view system.
-    void setLayerContentsRedrawPolicy(int policy) { m_layerContentsRedrawPolicy = policy; }
-    int layerContentsRedrawPolicy() const { return m_layerContentsRedrawPolicy; }
 
     virtual bool hasConfigureSheet() const { return false; }
     // Seconds the host waits after starting the view before its first frame call.
@@ -66,8 +60,6 @@ private:
     double m_animationTimeInterval = 1.0 / 30.0;
     std::weak_ptr<Window> m_window;
     std::shared_ptr<anim::Layer> m_layer;
-    bool m_wantsLayer = false;
-    int m_layerContentsRedrawPolicy = 0;
 };
 
 } // namespace kaleon::host

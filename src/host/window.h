@@ -12,10 +12,6 @@ struct Screen {
     double backingScaleFactor = 1.0;
 };
 
-// The screen that holds the menu bar, as the host found it (1920 × 1080 at scale 1 until then).
-Screen mainScreen();
-void setMainScreen(const Screen& screen);
-
 // The surface a view is shown in: a window of a backend or an offscreen bitmap. The host owns it;
 // views refer to it weakly.
 class Window {

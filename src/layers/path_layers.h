@@ -35,7 +35,6 @@ public:
     const svg::PathList& paths() const { return m_paths; }
     void setPaths(svg::PathList paths) { m_paths = std::move(paths); }
     std::optional<gfx::Color> pathFillColor() const { return m_pathFillColor; }
-    void setPathFillColor(std::optional<gfx::Color> color) { m_pathFillColor = color; }
 
 protected:
     TGFlattenedPathLayer() = default;

@@ -14,8 +14,6 @@ namespace {
 
 // What a speed of 0 (or one that makes no sense) stands for.
 constexpr double kFallbackInterval = 4.0;
-// NSViewLayerContentsRedrawNever: the view system never redraws the root layer's contents.
-constexpr int kLayerContentsRedrawNever = 0;
 // Shares of the interval that a shape's slide and the logo's fade take.
 constexpr double kSlideShare = 0.7;
 constexpr double kLogoFadeShare = 0.5;
@@ -43,8 +41,6 @@ KaleonScreensaverView::KaleonScreensaverView(gfx::Rect frame, bool isPreview)
     setupDefaults();
     setLayer(anim::Layer::create());
     m_backgroundLayer = anim::Layer::create();
-    setWantsLayer(true);
-    setLayerContentsRedrawPolicy(kLayerContentsRedrawNever);
     layer()->addSublayer(m_backgroundLayer);
     m_backgroundLayer->setFrame(bounds());
     m_contentScale = 1.0;
@@ -178,10 +174,7 @@ void KaleonScreensaverView::flattenLayerTree()
         m_animatingLayer->setTransform(gfx::AffineTransform());
     auto picture = renderLayersToCGImage();
 
-    anim::Transaction::begin();
-    anim::Transaction::setDisableActions(true);
     m_backgroundLayer->setContents(std::move(picture));
-    anim::Transaction::commit();
 
     const auto sublayers = layer()->sublayers();
     for (const auto& sublayer : sublayers) {

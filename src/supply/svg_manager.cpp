@@ -4,7 +4,6 @@
 #include "core/random.h"
 #include "core/resource_folder.h"
 #include "host/screen_saver_defaults.h"
-#include "host/window.h"
 #include "supply/defaults_keys.h"
 #include "supply/shape_file.h"
 #include "supply/utils.h"
@@ -232,11 +231,6 @@ std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerWithBo
     layer->setFillColors(color);
     layer->setNeedsDisplay();
     return layer;
-}
-
-std::shared_ptr<layers::TGFlattenedPathLayer> TGSVGManager::randomSVGLayerForCurrentDevice()
-{
-    return randomSVGLayerWithBounds(host::mainScreen().frame, 1.0);
 }
 
 std::shared_ptr<layers::TGPathLayer> TGSVGManager::logoSVGWithBounds(const gfx::Rect& bounds)

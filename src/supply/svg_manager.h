@@ -57,8 +57,6 @@ public:
     // or square one), centred, in the next palette colour, marked to draw asynchronously at
     // `scale`. A shape that cannot be read gives a layer without paths.
     std::shared_ptr<layers::TGFlattenedPathLayer> randomSVGLayerWithBounds(const gfx::Rect& bounds, double scale);
-    // The same for the main screen's frame at scale 1.
-    std::shared_ptr<layers::TGFlattenedPathLayer> randomSVGLayerForCurrentDevice();
     // The white logo, 0.7 of the width of `bounds`, centred.
     std::shared_ptr<layers::TGPathLayer> logoSVGWithBounds(const gfx::Rect& bounds);
 

@@ -62,8 +62,6 @@ TEST_F(SaverView, StartsWithARootHoldingOneBackgroundInAPaletteColour)
     const auto view = KaleonScreensaverView::make({ 0, 0, 800, 600 }, false);
     ASSERT_NE(view->layer(), nullptr);
     EXPECT_TRUE(view->isFlipped());
-    EXPECT_TRUE(view->wantsLayer());
-    EXPECT_EQ(view->layerContentsRedrawPolicy(), 0);
     ASSERT_EQ(view->layer()->sublayers().size(), 1u);
     EXPECT_EQ(view->layer()->sublayers()[0], view->backgroundLayer());
     EXPECT_EQ(view->backgroundLayer()->frame(), gfx::Rect(0, 0, 800, 600));
