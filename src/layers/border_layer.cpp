@@ -4,18 +4,36 @@
 
 namespace kaleon::layers {
 
+void TGBorderLayer::setBorderFillColor(const gfx::Color& color)
+{
+    m_borderFillColor = color;
+    setNeedsDisplay();
+}
+
+void TGBorderLayer::setHorizontalBorderWidth(double width)
+{
+    m_horizontalBorderWidth = width;
+    setNeedsDisplay();
+}
+
+void TGBorderLayer::setVerticalBorderWidth(double width)
+{
+    m_verticalBorderWidth = width;
+    setNeedsDisplay();
+}
+
 void TGBorderLayer::drawInContext(cairo_t* context) const
 {
     const double width = bounds().width();
     const double height = bounds().height();
-    gfx::setSourceColor(context, borderFillColor);
-    if (horizontalBorderWidth > 1.0) {
-        cairo_rectangle(context, 0, 0, horizontalBorderWidth, height);
-        cairo_rectangle(context, width - horizontalBorderWidth, 0, horizontalBorderWidth, height);
+    gfx::setSourceColor(context, m_borderFillColor);
+    if (m_horizontalBorderWidth > 1.0) {
+        cairo_rectangle(context, 0, 0, m_horizontalBorderWidth, height);
+        cairo_rectangle(context, width - m_horizontalBorderWidth, 0, m_horizontalBorderWidth, height);
     }
-    if (verticalBorderWidth > 1.0) {
-        cairo_rectangle(context, 0, 0, width, verticalBorderWidth);
-        cairo_rectangle(context, 0, height - verticalBorderWidth, width, verticalBorderWidth);
+    if (m_verticalBorderWidth > 1.0) {
+        cairo_rectangle(context, 0, 0, width, m_verticalBorderWidth);
+        cairo_rectangle(context, 0, height - m_verticalBorderWidth, width, m_verticalBorderWidth);
     }
     // Each strip is filled on its own, so the overlapping corners stay filled.
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_WINDING);

@@ -15,14 +15,23 @@ class TGBorderLayer : public anim::Layer {
 public:
     static std::shared_ptr<TGBorderLayer> create() { return std::shared_ptr<TGBorderLayer>(new TGBorderLayer()); }
 
-    gfx::Color borderFillColor = gfx::Color::black();
-    double horizontalBorderWidth = 0;
-    double verticalBorderWidth = 0;
+    // Each change marks the layer for display.
+    gfx::Color borderFillColor() const { return m_borderFillColor; }
+    void setBorderFillColor(const gfx::Color& color);
+    double horizontalBorderWidth() const { return m_horizontalBorderWidth; }
+    void setHorizontalBorderWidth(double width);
+    double verticalBorderWidth() const { return m_verticalBorderWidth; }
+    void setVerticalBorderWidth(double width);
 
 protected:
     TGBorderLayer() = default;
     bool drawsContent() const override { return true; }
     void drawInContext(cairo_t* context) const override;
+
+private:
+    gfx::Color m_borderFillColor = gfx::Color::black();
+    double m_horizontalBorderWidth = 0;
+    double m_verticalBorderWidth = 0;
 };
 
 // Fills bezier paths in one colour over an optional background, in a space whose origin is

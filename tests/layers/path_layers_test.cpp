@@ -117,10 +117,9 @@ TEST(TGBorderLayer, PaintsStripsWiderThanOnePoint)
         SCOPED_TRACE(c.horizontal);
         auto border = layers::TGBorderLayer::create();
         border->setFrame({ 0, 0, 40, 20 });
-        border->borderFillColor = Color::fromRGB8(255, 0, 0);
-        border->horizontalBorderWidth = c.horizontal;
-        border->verticalBorderWidth = c.vertical;
-        border->setNeedsDisplay();
+        border->setBorderFillColor(Color::fromRGB8(255, 0, 0));
+        border->setHorizontalBorderWidth(c.horizontal);
+        border->setVerticalBorderWidth(c.vertical);
         const auto picture = render(*border, 40, 20);
         EXPECT_EQ(picture->pixel(0, 10).alpha > 0, c.left);
         EXPECT_EQ(picture->pixel(39, 10).alpha > 0, c.left);
@@ -128,6 +127,19 @@ TEST(TGBorderLayer, PaintsStripsWiderThanOnePoint)
         EXPECT_EQ(picture->pixel(20, 19).alpha > 0, c.top);
         EXPECT_EQ(picture->pixel(20, 10).alpha > 0, c.middle);
     }
+}
+
+TEST(TGBorderLayer, ChangesAfterTheFirstDisplayShow)
+{
+    auto border = layers::TGBorderLayer::create();
+    border->setFrame({ 0, 0, 40, 20 });
+    border->setHorizontalBorderWidth(5);
+    EXPECT_EQ(render(*border, 40, 20)->pixel(1, 10), Color::black());
+    border->setBorderFillColor(Color::fromRGB8(0, 0, 255));
+    border->setVerticalBorderWidth(4);
+    const auto picture = render(*border, 40, 20);
+    EXPECT_EQ(picture->pixel(1, 10), Color::fromRGB8(0, 0, 255));
+    EXPECT_EQ(picture->pixel(20, 1), Color::fromRGB8(0, 0, 255));
 }
 
 TEST(TGPathView, FillsPathsInAFlippedSpace)
