@@ -213,52 +213,53 @@ std::shared_ptr<gfx::Bitmap> Layer::drawContents() const
     return bitmap;
 }
 
+void Layer::takeFinishedDrawing()
+{
+    std::lock_guard lock(m_pending->mutex);
+    if (!m_pending->ready)
+        return;
+    m_pending->ready = false;
+    m_contents = std::move(m_pending->result);
+    setNeedsRedisplay();
+}
+
 void Layer::displayIfNeeded(bool wait)
 {
-    auto& pending = *m_pending;
-    if (m_drawsAsynchronously) {
-        std::unique_lock lock(pending.mutex);
-        if (pending.ready) {
-            pending.ready = false;
-            m_contents = std::move(pending.result);
-            setNeedsRedisplay();
-        }
-        if (m_needsDisplay) {
-            m_needsDisplay = false;
-            if (pending.inFlight) {
-                pending.redrawWanted = true;
-            } else {
-                pending.inFlight = true;
-                lock.unlock();
-                // The layer's drawing state (its paths and colour) does not change once it is
-                // handed over, so the worker may read it; the layer lives until the job ends.
-                drawingQueue()->async([self = shared_from_this()] {
-                    auto bitmap = self->drawContents();
-                    std::lock_guard done(self->m_pending->mutex);
-                    self->m_pending->result = std::move(bitmap);
-                    self->m_pending->ready = true;
-                    self->m_pending->inFlight = false;
-                });
-                lock.lock();
-            }
-        }
-        if (!wait)
+    if (!m_drawsAsynchronously) {
+        if (!m_needsDisplay)
             return;
-        lock.unlock();
-        finishAsynchronousDrawing();
-        lock.lock();
-        if (pending.ready) {
-            pending.ready = false;
-            m_contents = std::move(pending.result);
-            setNeedsRedisplay();
-        }
+        m_needsDisplay = false;
+        m_contents = drawContents();
+        setNeedsRedisplay();
         return;
     }
-    if (!m_needsDisplay)
+    takeFinishedDrawing();
+    {
+        std::lock_guard lock(m_pending->mutex);
+        // A request made while a drawing is under way stays pending until that drawing is done.
+        if (m_needsDisplay && !m_pending->inFlight) {
+            m_needsDisplay = false;
+            m_pending->inFlight = true;
+            // The layer's drawing state (its paths and colour) does not change once it is
+            // handed over, so the worker may read it; the layer lives until the job ends.
+            drawingQueue()->async([self = shared_from_this()] {
+                auto bitmap = self->drawContents();
+                std::lock_guard done(self->m_pending->mutex);
+                self->m_pending->result = std::move(bitmap);
+                self->m_pending->ready = true;
+                self->m_pending->inFlight = false;
+            });
+        }
+    }
+    if (!wait)
         return;
-    m_needsDisplay = false;
-    m_contents = drawContents();
-    setNeedsRedisplay();
+    finishAsynchronousDrawing();
+    takeFinishedDrawing();
+    if (m_needsDisplay) {
+        m_needsDisplay = false;
+        m_contents = drawContents();
+        setNeedsRedisplay();
+    }
 }
 
 void Layer::finishAsynchronousDrawing()

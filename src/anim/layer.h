@@ -115,6 +115,8 @@ private:
     };
 
     std::shared_ptr<gfx::Bitmap> drawContents() const;
+    // Picks up the result of a drawing done on the worker, if one is waiting.
+    void takeFinishedDrawing();
     void stopAnimationsInSubtree();
     std::optional<AnimatedValue> animatedValue(const std::string& keyPath, double now) const;
 
@@ -136,7 +138,6 @@ private:
     struct PendingDrawing {
         std::mutex mutex;
         bool inFlight = false;
-        bool redrawWanted = false;
         std::shared_ptr<const gfx::Bitmap> result;
         bool ready = false;
     };

@@ -1,6 +1,10 @@
 #include "anim/cairo_target.h"
 #include "anim/layer.h"
 
+#include "gfx/cairo_drawing.h"
+
+#include <atomic>
+#include <future>
 #include <gtest/gtest.h>
 
 using namespace kaleon;
@@ -118,4 +122,49 @@ TEST(Layer, RendersBackgroundsContentsAndSublayersInPlace)
     EXPECT_EQ(bitmap.pixel(1, 5), Color::fromRGB8(0, 255, 0));
     EXPECT_EQ(bitmap.pixel(8, 5), Color::fromRGB8(255, 255, 255));
     EXPECT_EQ(bitmap.pixel(15, 5), Color::fromRGB8(0, 0, 255));
+}
+
+namespace {
+
+// Fills itself in a colour that may change between drawings; its drawing on the worker waits
+// until the test opens the gate.
+class GatedLayer : public Layer {
+public:
+    static std::shared_ptr<GatedLayer> create() { return std::shared_ptr<GatedLayer>(new GatedLayer()); }
+    std::atomic<bool> blue = false;
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    mutable std::promise<void> started;
+    mutable std::atomic<bool> startedOnce = false;
+
+protected:
+    bool drawsContent() const override { return true; }
+    void drawInContext(cairo_t* context) const override
+    {
+        const bool drawnBlue = blue;
+        if (!startedOnce.exchange(true))
+            started.set_value();
+        opened.wait();
+        gfx::setSourceColor(context, drawnBlue ? Color::fromRGB8(0, 0, 255) : Color::fromRGB8(255, 0, 0));
+        cairo_paint(context);
+    }
+};
+
+} // namespace
+
+TEST(Layer, ARedrawAskedForDuringABackgroundDrawingIsNotLost)
+{
+    auto layer = GatedLayer::create();
+    layer->setFrame({ 0, 0, 4, 4 });
+    layer->setDrawsAsynchronously(true);
+    layer->setNeedsDisplay();
+    layer->displayIfNeeded(); // the red drawing starts and waits at the gate
+    layer->started.get_future().wait();
+    layer->blue = true;
+    layer->setNeedsDisplay();
+    layer->displayIfNeeded(); // still drawing red: the new request must wait, not vanish
+    layer->gate.set_value();
+    layer->displayIfNeeded(true);
+    ASSERT_TRUE(layer->contents());
+    EXPECT_EQ(layer->contents()->pixel(1, 1), Color::fromRGB8(0, 0, 255));
 }
