@@ -8,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: run test bench fuzz fuzz-smoke tsan artwork deps release debug clean
+.PHONY: run test bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
 
 deps:
 	@scripts/install-deps
@@ -56,7 +56,7 @@ FUZZ_SECONDS ?= 30
 FUZZERS := path_data svg_reader legacy_tokenizer hex_color container_reader openssl_reader
 
 fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON -DKALEON_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
 
 # Runs every fuzzer for FUZZ_SECONDS from the seed corpus (new inputs go to a scratch folder).
@@ -73,6 +73,21 @@ fuzz-smoke: fuzz
 # Makes the shapes, the logo and the README's contact sheet again (the same bytes every time).
 artwork: release
 	@$(BUILD_RELEASE)/tools/kaleon_make_artwork resources --contact-sheet docs/contact-sheet.png
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+# Rewrites every source file in the project's style.
+format:
+	@clang-format -i $(SOURCES)
+
+# Fails when a source file is not in the project's style.
+format-check: deps
+	@clang-format --dry-run -Werror $(SOURCES)
+
+# The checks of .clang-tidy over the product code (the Release build's compile commands).
+tidy: release
+	@run-clang-tidy -p $(BUILD_RELEASE) -quiet -extra-arg=-Wno-unknown-warning-option 'src/' 'apps/' 'tools/' > $(BUILD_RELEASE)/clang-tidy.log 2>&1 \
+	    || { grep -E 'error:|warning:' $(BUILD_RELEASE)/clang-tidy.log | sort -u; exit 1; }
 
 clean:
 	rm -rf build

@@ -90,6 +90,7 @@ Path ring(Point c, double outer, double inner)
 std::vector<Point> starPoints(Point c, int tips, double outer, double inner, double rotation)
 {
     std::vector<Point> points;
+    points.reserve(2 * static_cast<size_t>(tips));
     for (int i = 0; i < 2 * tips; ++i)
         points.push_back(polar(c, i % 2 == 0 ? outer : inner, rotation + i * kPi / tips));
     return points;
@@ -98,6 +99,7 @@ std::vector<Point> starPoints(Point c, int tips, double outer, double inner, dou
 std::vector<Point> regular(Point c, int sides, double r, double rotation)
 {
     std::vector<Point> points;
+    points.reserve(static_cast<size_t>(sides));
     for (int i = 0; i < sides; ++i)
         points.push_back(polar(c, r, rotation + 2 * kPi * i / sides));
     return points;
@@ -541,8 +543,10 @@ bool writeContactSheet(
         const gfx::Size size = document->totalSize();
         const double factor = (kCell - 24) / std::max(size.width, size.height);
         cairo_save(cr);
-        const double x = (static_cast<int>(i) % kColumns) * kCell + (kCell - size.width * factor) / 2;
-        const double y = (static_cast<int>(i) / kColumns) * kCell + (kCell - size.height * factor) / 2;
+        const int column = static_cast<int>(i) % kColumns;
+        const int row = static_cast<int>(i) / kColumns;
+        const double x = column * kCell + (kCell - size.width * factor) / 2;
+        const double y = row * kCell + (kCell - size.height * factor) / 2;
         cairo_translate(cr, x, y);
         cairo_scale(cr, factor, factor);
         for (const auto& path : document->cgPaths())

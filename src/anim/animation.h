@@ -35,9 +35,9 @@ public:
     double duration() const { return m_duration; }
     void setDuration(double seconds) { m_duration = seconds; }
     const AnimatedValue& fromValue() const { return m_from; }
-    void setFromValue(AnimatedValue value) { m_from = std::move(value); }
+    void setFromValue(AnimatedValue value) { m_from = value; }
     const AnimatedValue& toValue() const { return m_to; }
-    void setToValue(AnimatedValue value) { m_to = std::move(value); }
+    void setToValue(AnimatedValue value) { m_to = value; }
     bool isRemovedOnCompletion() const { return m_removedOnCompletion; }
     void setRemovedOnCompletion(bool removed) { m_removedOnCompletion = removed; }
     // Forwards: after its end the animation keeps showing its final value.

@@ -157,7 +157,7 @@ std::optional<AnimatedValue> Layer::animatedValue(const std::string& keyPath, do
         if (running.animation->keyPath() != keyPath)
             continue;
         if (auto shown = running.animation->valueAt(now))
-            value = std::move(shown);
+            value = shown;
     }
     return value;
 }

@@ -148,7 +148,7 @@ std::shared_ptr<Bitmap> Bitmap::make(cairo_format_t format, int width, int heigh
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
     const auto [buffer, capacity] = BufferPool::shared().take(bytes);
     if (!buffer)
-        return nullptr;
+        return nullptr; // NOLINT(clang-analyzer-unix.Malloc): no buffer, nothing to leak
     CairoSurface surface(cairo_image_surface_create_for_data(buffer, format, width, height, stride));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         surface.reset();

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-typedef struct _xmlTextReader xmlTextReader;
+typedef struct _xmlTextReader xmlTextReader; // NOLINT(bugprone-reserved-identifier): libxml2's own name
 
 namespace kaleon::svg {
 
