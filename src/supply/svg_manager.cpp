@@ -177,6 +177,18 @@ void TGSVGManager::randomizePalette()
 
 namespace kaleon::supply {
 
+void TGSVGManager::setSvgPath(std::optional<std::filesystem::path> folder)
+{
+    m_svgPath = std::move(folder);
+    setAllSVGNames(std::nullopt);
+}
+
+void TGSVGManager::setAllSVGNames(std::optional<std::vector<std::filesystem::path>> names)
+{
+    m_allSVGNames = std::move(names);
+    m_svgNamesLeft.reset();
+}
+
 const std::vector<std::filesystem::path>& TGSVGManager::allSVGs()
 {
     if (m_allSVGNames)

@@ -61,9 +61,11 @@ public:
     std::shared_ptr<layers::TGPathLayer> logoSVGWithBounds(const gfx::Rect& bounds);
 
     const std::optional<std::filesystem::path>& svgPath() const { return m_svgPath; }
-    void setSvgPath(std::optional<std::filesystem::path> folder) { m_svgPath = std::move(folder); }
+    // Another shape folder: its shapes are listed afresh and a new pass begins.
+    void setSvgPath(std::optional<std::filesystem::path> folder);
     const std::optional<std::vector<std::filesystem::path>>& allSVGNames() const { return m_allSVGNames; }
-    void setAllSVGNames(std::optional<std::vector<std::filesystem::path>> names) { m_allSVGNames = std::move(names); }
+    // Other shapes (empty: list the folder again); a new pass begins.
+    void setAllSVGNames(std::optional<std::vector<std::filesystem::path>> names);
 
 private:
     TGSVGManager() = default;

@@ -52,6 +52,8 @@ protected:
                  supply::TGKaleonAnimationDirectionDefaultsKey })
             supply::moduleDefaults()->removeObjectForKey(key);
         supply::moduleDefaults()->clearVolatileValues();
+        // Shapes from the resource folder the test names, listed afresh.
+        supply::TGSVGManager::instance()->setSvgPath(std::nullopt);
     }
 };
 

@@ -32,7 +32,6 @@ protected:
         supply::moduleDefaults()->clearVolatileValues();
         supply::moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
         supply::TGSVGManager::instance()->setSvgPath(KALEON_TEST_RESOURCES_DIR);
-        supply::TGSVGManager::instance()->setAllSVGNames(std::nullopt);
     }
 
     std::shared_ptr<KaleonScreensaverView> makeView(gfx::Size size, double scale)
