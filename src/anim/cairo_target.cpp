@@ -25,6 +25,23 @@ ImageHandle CairoTarget::upload(const std::shared_ptr<const gfx::Bitmap>& bitmap
     return handle;
 }
 
+void CairoTarget::clipTo(const gfx::PixelRect& area)
+{
+    if (m_clipped)
+        cairo_restore(m_context);
+    cairo_save(m_context);
+    cairo_rectangle(m_context, area.x, area.y, area.width, area.height);
+    cairo_clip(m_context);
+    m_clipped = true;
+}
+
+void CairoTarget::present(const gfx::PixelRect&)
+{
+    if (m_clipped)
+        cairo_restore(m_context);
+    m_clipped = false;
+}
+
 void CairoTarget::release(ImageHandle image)
 {
     m_images.erase(image);
@@ -109,8 +126,9 @@ gfx::Size BitmapTarget::pixelSize() const
     return { static_cast<double>(m_bitmap->width()), static_cast<double>(m_bitmap->height()) };
 }
 
-void BitmapTarget::present()
+void BitmapTarget::present(const gfx::PixelRect& changed)
 {
+    m_target.present(changed);
     cairo_surface_flush(m_bitmap->surface());
 }
 

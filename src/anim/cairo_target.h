@@ -18,12 +18,15 @@ public:
     void fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform) override;
     void drawImage(ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
         double opacity) override;
-    void present() override { }
+    bool keepsContents() const override { return true; }
+    void clipTo(const gfx::PixelRect& area) override;
+    void present(const gfx::PixelRect& changed) override;
 
 private:
     void applyTransform(const gfx::AffineTransform& transform);
 
     cairo_t* m_context;
+    bool m_clipped = false;
     std::map<ImageHandle, std::shared_ptr<const gfx::Bitmap>> m_images;
     ImageHandle m_nextHandle = 1;
 };
@@ -48,7 +51,9 @@ public:
     {
         m_target.drawImage(image, destination, transform, opacity);
     }
-    void present() override;
+    bool keepsContents() const override { return true; }
+    void clipTo(const gfx::PixelRect& area) override { m_target.clipTo(area); }
+    void present(const gfx::PixelRect& changed) override;
 
 private:
     BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, gfx::CairoContext context);

@@ -26,6 +26,27 @@ bool covers(const gfx::Rect& rect, const gfx::AffineTransform& transform, const 
         && std::max(a.y, b.y) >= area.height;
 }
 
+// The box of a rectangle mapped by `transform`.
+gfx::Rect mappedBox(const gfx::Rect& rect, const gfx::AffineTransform& transform)
+{
+    const gfx::Point corners[]
+        = { transform.map({ rect.minX(), rect.minY() }), transform.map({ rect.maxX(), rect.minY() }),
+              transform.map({ rect.minX(), rect.maxY() }), transform.map({ rect.maxX(), rect.maxY() }) };
+    double minX = corners[0].x, maxX = corners[0].x, minY = corners[0].y, maxY = corners[0].y;
+    for (const auto& corner : corners) {
+        minX = std::min(minX, corner.x);
+        maxX = std::max(maxX, corner.x);
+        minY = std::min(minY, corner.y);
+        maxY = std::max(maxY, corner.y);
+    }
+    return { minX, minY, maxX - minX, maxY - minY };
+}
+
+gfx::PixelRect grown(const gfx::PixelRect& box)
+{
+    return { box.x - 1, box.y - 1, box.width + 2, box.height + 2 };
+}
+
 // Whether a layer's contents are opaque and drawn over all of it, hiding its background.
 bool opaqueContentsCover(const Layer& layer, const std::shared_ptr<const gfx::Bitmap>& contents)
 {
@@ -45,47 +66,102 @@ Compositor::~Compositor()
         m_target.release(image.handle);
 }
 
-void Compositor::drawFrame(Layer& root, double scale, double now)
+gfx::PixelRect Compositor::drawFrame(Layer& root, double scale, double now)
 {
     m_now = now;
     const gfx::Size pixels = m_target.pixelSize();
+    const gfx::PixelRect whole { 0, 0, static_cast<int>(pixels.width), static_cast<int>(pixels.height) };
     const gfx::Rect bounds = root.bounds();
     const auto rootToTarget = gfx::AffineTransform::translation(-bounds.origin.x, -bounds.origin.y)
                                   .then(gfx::AffineTransform::scale(scale, scale));
+    m_items.clear();
     // Clearing a screen that the tree's first layer paints over anyway costs as much as a copy.
     if (!coversOpaquely(root, rootToTarget, pixels))
-        m_target.fillRect({ 0, 0, pixels.width, pixels.height }, gfx::Color::black(), {});
-    drawLayer(root, rootToTarget, 1.0);
+        addFill({ 0, 0, pixels.width, pixels.height }, gfx::Color::black(), {});
+    collect(root, rootToTarget, 1.0);
     releaseUnused();
-    m_target.present();
+
+    gfx::PixelRect changed = whole;
+    if (m_target.keepsContents() && m_shown && m_shownSize == pixels)
+        changed = changedArea().intersected(whole);
+    if (!changed.isEmpty()) {
+        const bool partial = changed != whole;
+        if (partial)
+            m_target.clipTo(changed);
+        for (const auto& item : m_items) {
+            if (!partial || !item.box.intersected(changed).isEmpty())
+                drawItem(item);
+        }
+        m_target.present(changed);
+    }
+    std::swap(m_items, m_shownItems);
+    m_shown = true;
+    m_shownSize = pixels;
+    return changed;
 }
 
 void Compositor::draw(RenderTarget& target, Layer& root, const gfx::AffineTransform& toTarget)
 {
     Compositor compositor(target);
     compositor.m_waitForDrawing = true;
-    compositor.drawLayer(root, toTarget, 1.0);
+    compositor.collect(root, toTarget, 1.0);
+    for (const auto& item : compositor.m_items)
+        compositor.drawItem(item);
 }
 
-void Compositor::drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, double opacity)
+void Compositor::collect(Layer& layer, const gfx::AffineTransform& toTarget, double opacity)
 {
     opacity *= m_now ? layer.presentationOpacity(*m_now) : layer.opacity();
     if (opacity <= 0)
         return;
-    const gfx::Rect bounds = layer.bounds();
     layer.displayIfNeeded(m_waitForDrawing);
     const auto contents = layer.contents();
     if (const auto color = layer.backgroundColor();
         color && color->alpha > 0 && !opaqueContentsCover(layer, contents)) {
         gfx::Color shown = *color;
         shown.alpha *= opacity;
-        m_target.fillRect(bounds, shown, toTarget);
+        addFill(layer.bounds(), shown, toTarget);
     }
-    if (contents)
-        m_target.drawImage(imageFor(contents), layer.contentsDestination(), snapped(toTarget), opacity);
-
+    if (contents) {
+        const gfx::Rect destination = layer.contentsDestination();
+        const gfx::AffineTransform placed = snapped(toTarget);
+        // A stretched image's filtering reaches one pixel beyond its edges.
+        const gfx::PixelRect box = grown(gfx::PixelRect::enclosing(mappedBox(destination, placed)));
+        m_items.push_back({ imageFor(contents), destination, placed, {}, opacity, box });
+    }
     for (const auto& sublayer : layer.sublayers())
-        drawLayer(*sublayer, sublayerToTarget(*sublayer, toTarget), opacity);
+        collect(*sublayer, sublayerToTarget(*sublayer, toTarget), opacity);
+}
+
+void Compositor::addFill(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& toTarget)
+{
+    const gfx::PixelRect box = grown(gfx::PixelRect::enclosing(mappedBox(rect, toTarget)));
+    m_items.push_back({ 0, rect, toTarget, color, 1.0, box });
+}
+
+void Compositor::drawItem(const DrawItem& item)
+{
+    if (item.image)
+        m_target.drawImage(item.image, item.rect, item.toTarget, item.opacity);
+    else
+        m_target.fillRect(item.rect, item.color, item.toTarget);
+}
+
+gfx::PixelRect Compositor::changedArea() const
+{
+    // Items are compared in drawing order: whatever differs, or is new, or is gone, changed
+    // the pixels it covered and covers.
+    gfx::PixelRect changed;
+    const size_t count = std::max(m_items.size(), m_shownItems.size());
+    for (size_t i = 0; i < count; ++i) {
+        if (i >= m_shownItems.size())
+            changed = changed.united(m_items[i].box);
+        else if (i >= m_items.size())
+            changed = changed.united(m_shownItems[i].box);
+        else if (!(m_items[i] == m_shownItems[i]))
+            changed = changed.united(m_items[i].box).united(m_shownItems[i].box);
+    }
+    return changed;
 }
 
 gfx::AffineTransform Compositor::sublayerToTarget(const Layer& sublayer, const gfx::AffineTransform& toTarget) const

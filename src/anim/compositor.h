@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace kaleon::anim {
 
@@ -20,9 +21,14 @@ public:
     Compositor(const Compositor&) = delete;
     Compositor& operator=(const Compositor&) = delete;
 
-    // Clears the target (unless the tree paints all of it opaquely), draws `root` as it shows at `now` with its bounds'
-    // origin at the target's top-left corner and `scale` pixels per point, and presents the result.
-    void drawFrame(Layer& root, double scale, double now);
+    // Draws `root` as it shows at `now`, its bounds' origin at the target's top-left corner and
+    // `scale` pixels per point, over black where the tree does not paint the target opaquely,
+    // and presents the result. On a target that keeps its contents only what changed since the
+    // last frame is drawn and presented, and an unchanged frame is neither. Returns the target
+    // pixels drawn (empty when none).
+    gfx::PixelRect drawFrame(Layer& root, double scale, double now);
+    // The next frame draws the whole target (its contents were lost, or it was resized).
+    void invalidate() { m_shown = false; }
 
     // Whether drawing waits for layers that draw themselves on a worker thread (a render does;
     // a screen shows them when they are ready).
@@ -40,7 +46,23 @@ private:
         bool used = false;
     };
 
-    void drawLayer(Layer& layer, const gfx::AffineTransform& toTarget, double opacity);
+    // One fill or image as drawn onto the target, and the pixels it touches.
+    struct DrawItem {
+        ImageHandle image = 0; // 0: a fill of `color`
+        gfx::Rect rect;
+        gfx::AffineTransform toTarget;
+        gfx::Color color;
+        double opacity = 1.0;
+        gfx::PixelRect box;
+        friend bool operator==(const DrawItem&, const DrawItem&) = default;
+    };
+
+    // Lists what drawing `layer` and its sublayers takes, uploading contents as needed.
+    void collect(Layer& layer, const gfx::AffineTransform& toTarget, double opacity);
+    void addFill(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& toTarget);
+    void drawItem(const DrawItem& item);
+    // The pixels where this frame's items differ from those last shown.
+    gfx::PixelRect changedArea() const;
     gfx::AffineTransform sublayerToTarget(const Layer& sublayer, const gfx::AffineTransform& toTarget) const;
     // Whether drawing `layer` paints every target pixel opaquely before anything else shows.
     bool coversOpaquely(const Layer& layer, const gfx::AffineTransform& toTarget, const gfx::Size& pixels) const;
@@ -51,6 +73,10 @@ private:
     std::optional<double> m_now; // empty: model values
     bool m_waitForDrawing = false;
     std::map<const gfx::Bitmap*, CachedImage> m_images;
+    std::vector<DrawItem> m_items;
+    std::vector<DrawItem> m_shownItems;
+    bool m_shown = false;
+    gfx::Size m_shownSize;
 };
 
 } // namespace kaleon::anim

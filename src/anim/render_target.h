@@ -25,8 +25,14 @@ public:
     virtual void drawImage(
         ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity)
         = 0;
-    // Shows what was drawn since the last call (a no-op for targets in memory).
-    virtual void present() = 0;
+    // Whether what was drawn stays on the target from one frame to the next, so that a frame may
+    // redraw only what changed (a buffer in memory does; a GPU's swapped buffers need not).
+    virtual bool keepsContents() const { return false; }
+    // Limits drawing to `area` (target pixels) until the next present.
+    virtual void clipTo(const gfx::PixelRect& area) { (void)area; }
+    // Shows what was drawn since the last call, of which `changed` is what changed (a no-op for
+    // targets in memory).
+    virtual void present(const gfx::PixelRect& changed) = 0;
 };
 
 } // namespace kaleon::anim

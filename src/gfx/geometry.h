@@ -76,6 +76,52 @@ inline std::optional<Point> parsePoint(std::string_view text, char separator = '
     return Point { x, y };
 }
 
+// A rectangle of whole pixels: columns x to x + width − 1, rows y to y + height − 1.
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    [[nodiscard]] constexpr bool isEmpty() const { return width <= 0 || height <= 0; }
+    [[nodiscard]] constexpr int maxX() const { return x + width; }
+    [[nodiscard]] constexpr int maxY() const { return y + height; }
+    // The smallest rectangle holding both; an empty one adds nothing.
+    [[nodiscard]] constexpr PixelRect united(const PixelRect& other) const
+    {
+        if (isEmpty())
+            return other;
+        if (other.isEmpty())
+            return *this;
+        const int left = std::min(x, other.x);
+        const int top = std::min(y, other.y);
+        return { left, top, std::max(maxX(), other.maxX()) - left, std::max(maxY(), other.maxY()) - top };
+    }
+    // The part inside both; empty when they do not meet.
+    [[nodiscard]] constexpr PixelRect intersected(const PixelRect& other) const
+    {
+        const int left = std::max(x, other.x);
+        const int top = std::max(y, other.y);
+        const int right = std::min(maxX(), other.maxX());
+        const int bottom = std::min(maxY(), other.maxY());
+        if (right <= left || bottom <= top)
+            return {};
+        return { left, top, right - left, bottom - top };
+    }
+    // The pixels a rectangle touches, wholly or in part.
+    static PixelRect enclosing(const Rect& rect)
+    {
+        const double left = std::floor(rect.minX());
+        const double top = std::floor(rect.minY());
+        const auto clamp = [](double value) { return std::clamp(value, -1e9, 1e9); };
+        return { static_cast<int>(clamp(left)), static_cast<int>(clamp(top)),
+            static_cast<int>(clamp(std::ceil(rect.maxX()) - left)),
+            static_cast<int>(clamp(std::ceil(rect.maxY()) - top)) };
+    }
+
+    friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 // The largest side of a bitmap (Cairo's limit for image surfaces).
 inline constexpr int kLargestBitmapSide = 32767;
 

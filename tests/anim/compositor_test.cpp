@@ -1,6 +1,8 @@
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
+#include "gfx/cairo_drawing.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -27,7 +29,7 @@ public:
             { transform.map(rect.origin), { rect.width() * transform.a(), rect.height() * transform.d() } });
     }
     void drawImage(ImageHandle, const gfx::Rect&, const gfx::AffineTransform&, double) override { ++images; }
-    void present() override { ++presents; }
+    void present(const gfx::PixelRect&) override { ++presents; }
 
     int uploads = 0;
     int images = 0;
@@ -122,4 +124,49 @@ TEST(Compositor, ClearsOnlyWhatTheTreeDoesNotPaintOpaquely)
     picture->setOpaque(true);
     background->setContents(picture);
     EXPECT_FALSE(clears(root)); // opaque contents over the whole layer
+}
+
+TEST(Compositor, OnATargetThatKeepsItsPixelsRedrawsOnlyWhatChanged)
+{
+    auto root = Layer::create();
+    root->setFrame({ 0, 0, 60, 40 });
+    auto background = Layer::create();
+    background->setFrame({ 0, 0, 60, 40 });
+    background->setBackgroundColor(gfx::Color::fromRGB8(10, 20, 30));
+    root->addSublayer(background);
+    auto shape = Layer::create();
+    shape->setFrame({ 2, 3, 8, 6 });
+    auto picture = gfx::Bitmap::createTinted(8, 6, gfx::Color::fromRGB8(250, 0, 0));
+    {
+        const auto context = picture->createContext();
+        cairo_arc(context.get(), 4, 3, 3, 0, 7);
+        cairo_fill(context.get());
+    }
+    shape->setContents(picture);
+    root->addSublayer(shape);
+
+    auto kept = anim::BitmapTarget::create(60, 40);
+    anim::Compositor compositor(*kept);
+    EXPECT_EQ(compositor.drawFrame(*root, 1, 0), (gfx::PixelRect { 0, 0, 60, 40 }));
+    EXPECT_TRUE(compositor.drawFrame(*root, 1, 0).isEmpty()) << "nothing changed: nothing drawn";
+
+    for (const gfx::Point position : { gfx::Point { 20, 10 }, gfx::Point { 23.5, 11 }, gfx::Point { 55, 38 } }) {
+        const gfx::Point before = shape->position();
+        shape->setPosition(position);
+        const auto changed = compositor.drawFrame(*root, 1, 0);
+        // The shape's old and new places, a pixel around each, and nothing else.
+        EXPECT_LE(changed.width, static_cast<int>(std::abs(position.x - before.x)) + 8 + 4);
+        EXPECT_LE(changed.height, static_cast<int>(std::abs(position.y - before.y)) + 6 + 4);
+
+        auto fresh = anim::BitmapTarget::create(60, 40);
+        anim::Compositor(*fresh).drawFrame(*root, 1, 0);
+        int differences = 0;
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 60; ++x)
+                differences += kept->bitmap()->pixel(x, y) == fresh->bitmap()->pixel(x, y) ? 0 : 1;
+        }
+        EXPECT_EQ(differences, 0) << "at " << position.x << "," << position.y;
+    }
+    compositor.invalidate();
+    EXPECT_EQ(compositor.drawFrame(*root, 1, 0), (gfx::PixelRect { 0, 0, 60, 40 }));
 }

@@ -110,7 +110,7 @@ void SdlTarget::drawImage(
     SDL_RenderCopyF(m_renderer, it->second, nullptr, &area);
 }
 
-void SdlTarget::present()
+void SdlTarget::present(const gfx::PixelRect&)
 {
     SDL_RenderPresent(m_renderer);
 }

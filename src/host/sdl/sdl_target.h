@@ -22,7 +22,7 @@ public:
     void fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform) override;
     void drawImage(anim::ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform,
         double opacity) override;
-    void present() override;
+    void present(const gfx::PixelRect& changed) override;
 
 private:
     SDL_Renderer* m_renderer;

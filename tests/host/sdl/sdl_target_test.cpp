@@ -60,7 +60,7 @@ TEST(SdlTarget, DrawsFullColourAndTintedContentsAlike)
     ASSERT_NE(tintedImage, 0u);
     target.drawImage(tintedImage, { 0, 0, 10, 10 }, gfx::AffineTransform::translation(2, 3), 1.0);
     target.drawImage(solidImage, { 0, 0, 10, 10 }, gfx::AffineTransform::translation(20, 3), 1.0);
-    target.present();
+    target.present({ 0, 0, 40, 20 });
 
     EXPECT_EQ(canvas.pixel(3, 5), 0x0000ffu); // covered: the tint
     EXPECT_EQ(canvas.pixel(9, 5), 0xff0000u); // uncovered: what lay under it, not stale texture memory
