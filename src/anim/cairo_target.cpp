@@ -115,21 +115,43 @@ std::unique_ptr<BitmapTarget> BitmapTarget::create(int width, int height)
 }
 
 BitmapTarget::BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, gfx::CairoContext context)
-    : m_bitmap(std::move(bitmap))
+    : CairoTarget(context.get())
+    , m_bitmap(std::move(bitmap))
     , m_context(std::move(context))
-    , m_target(m_context.get())
 {
-}
-
-gfx::Size BitmapTarget::pixelSize() const
-{
-    return { static_cast<double>(m_bitmap->width()), static_cast<double>(m_bitmap->height()) };
 }
 
 void BitmapTarget::present(const gfx::PixelRect& changed)
 {
-    m_target.present(changed);
+    CairoTarget::present(changed);
     cairo_surface_flush(m_bitmap->surface());
+}
+
+std::unique_ptr<PixelBufferTarget> PixelBufferTarget::create(
+    std::uint8_t* pixels, int width, int height, int stride, Show show)
+{
+    gfx::CairoSurface surface(cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, width, height, stride));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return nullptr;
+    auto context = gfx::createContext(surface.get());
+    return std::unique_ptr<PixelBufferTarget>(
+        new PixelBufferTarget(std::move(surface), std::move(context), std::move(show)));
+}
+
+PixelBufferTarget::PixelBufferTarget(gfx::CairoSurface surface, gfx::CairoContext context, Show show)
+    : CairoTarget(context.get())
+    , m_surface(std::move(surface))
+    , m_context(std::move(context))
+    , m_show(std::move(show))
+{
+}
+
+void PixelBufferTarget::present(const gfx::PixelRect& changed)
+{
+    CairoTarget::present(changed);
+    cairo_surface_flush(m_surface.get());
+    if (m_show && !changed.isEmpty())
+        m_show(changed);
 }
 
 } // namespace kaleon::anim

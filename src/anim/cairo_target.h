@@ -2,13 +2,14 @@
 
 #include "anim/render_target.h"
 
+#include <functional>
 #include <map>
 
 namespace kaleon::anim {
 
 // Draws into a Cairo context (a bitmap, a PNG render, a test). It borrows the context and
 // draws on top of whatever the context's current transform says.
-class CairoTarget final : public RenderTarget {
+class CairoTarget : public RenderTarget {
 public:
     explicit CairoTarget(cairo_t* context);
 
@@ -22,6 +23,8 @@ public:
     void clipTo(const gfx::PixelRect& area) override;
     void present(const gfx::PixelRect& changed) override;
 
+    cairo_t* context() const { return m_context; }
+
 private:
     void applyTransform(const gfx::AffineTransform& transform);
 
@@ -32,34 +35,37 @@ private:
 };
 
 // A Cairo target that owns its bitmap: what offscreen renders and tests draw into.
-class BitmapTarget final : public RenderTarget {
+class BitmapTarget final : public CairoTarget {
 public:
     // Empty when the bitmap cannot be made (a size that is not positive).
     static std::unique_ptr<BitmapTarget> create(int width, int height);
 
     const std::shared_ptr<gfx::Bitmap>& bitmap() const { return m_bitmap; }
-
-    gfx::Size pixelSize() const override;
-    ImageHandle upload(const std::shared_ptr<const gfx::Bitmap>& bitmap) override { return m_target.upload(bitmap); }
-    void release(ImageHandle image) override { m_target.release(image); }
-    void fillRect(const gfx::Rect& rect, const gfx::Color& color, const gfx::AffineTransform& transform) override
-    {
-        m_target.fillRect(rect, color, transform);
-    }
-    void drawImage(
-        ImageHandle image, const gfx::Rect& destination, const gfx::AffineTransform& transform, double opacity) override
-    {
-        m_target.drawImage(image, destination, transform, opacity);
-    }
-    bool keepsContents() const override { return true; }
-    void clipTo(const gfx::PixelRect& area) override { m_target.clipTo(area); }
     void present(const gfx::PixelRect& changed) override;
 
 private:
     BitmapTarget(std::shared_ptr<gfx::Bitmap> bitmap, gfx::CairoContext context);
     std::shared_ptr<gfx::Bitmap> m_bitmap;
     gfx::CairoContext m_context;
-    CairoTarget m_target;
+};
+
+// Draws into pixels that belong to a display (a window's shared-memory image, an SDL window
+// surface): 32 bits a pixel, top row first, rows `stride` bytes apart. What changed is handed
+// to `show` after each frame, to be sent to the screen.
+class PixelBufferTarget final : public CairoTarget {
+public:
+    using Show = std::function<void(const gfx::PixelRect& changed)>;
+    // Empty when Cairo cannot draw into the pixels.
+    static std::unique_ptr<PixelBufferTarget> create(
+        std::uint8_t* pixels, int width, int height, int stride, Show show);
+
+    void present(const gfx::PixelRect& changed) override;
+
+private:
+    PixelBufferTarget(gfx::CairoSurface surface, gfx::CairoContext context, Show show);
+    gfx::CairoSurface m_surface;
+    gfx::CairoContext m_context;
+    Show m_show;
 };
 
 } // namespace kaleon::anim
