@@ -6,11 +6,13 @@
 #include "host/screen_saver_defaults.h"
 #include "host/sdl/window_host.h"
 #include "host/settings_watcher.h"
+#include "host/x11/x11_host.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -24,9 +26,12 @@ constexpr const char* kDescription = R"(Kaleon slides one large decorative shape
 fills it with a colour of the current palette and paints it into the picture, so
 the shapes pile up. Colours and shapes do not repeat until all have been used.
 
-Without options kaleon opens a window. With --render it runs without a display,
-on a simulated clock, and writes one PNG file per interval (with --fps, also the
-pictures of each slide).
+Without options kaleon opens a window. With --root it is an XScreenSaver hack: it
+draws into the window XScreenSaver names in $XSCREENSAVER_WINDOW (or --window-id,
+or else the root window) until it is sent SIGTERM. With --render it runs without a
+display, on a simulated clock, and writes one PNG file per interval (with --fps F,
+also the pictures of each slide). Options may also be given with one dash, as
+XScreenSaver writes them (-root).
 
 Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist, an XML
 property list with the keys TGKaleonSpeedDefaultsKey (a number),
@@ -43,7 +48,24 @@ Examples:
   kaleon --render out --frames 10 --size 1920x1080 --scale 2
                                            ten 3840x2160 pictures into out/
   kaleon --render slide --frames 2 --fps 10 --logo
-                                           the logo, then two shapes sliding in)";
+                                           the logo, then two shapes sliding in
+  kaleon --root                            as XScreenSaver runs it (programs: kaleon --root)
+  kaleon --window --fps                    a window of its own, with the frame rate shown)";
+
+// XScreenSaver writes long options with one dash ("-root", "-window-id 0x400008"): give them
+// the second dash CLI11 expects. Single letters and negative numbers stay as they are.
+std::vector<std::string> withDoubleDashes(int argc, char** argv)
+{
+    std::vector<std::string> arguments;
+    for (int i = argc - 1; i >= 1; --i) {
+        std::string argument = argv[i];
+        if (argument.size() > 2 && argument[0] == '-' && argument[1] != '-'
+            && std::isalpha(static_cast<unsigned char>(argument[1])))
+            argument.insert(0, "-");
+        arguments.push_back(std::move(argument));
+    }
+    return arguments; // in CLI11's order: last first
+}
 
 void printProgress(int done, int total)
 {
@@ -71,8 +93,11 @@ int main(int argc, char** argv)
     std::optional<int> direction;
     std::optional<std::uint64_t> seed;
     bool listPalettes = false;
-    std::optional<double> fps;
+    std::optional<std::string> fpsText;
     bool logo = false;
+    bool root = false;
+    bool ownWindow = false;
+    std::optional<std::string> windowIdText;
 
     app.add_flag(
         "--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
@@ -82,9 +107,15 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 1000000))
         ->option_text("N");
     app.add_option("--size", sizeText, "Window or render size in points (default 1280x720)")->option_text("WxH");
-    app.add_option("--fps", fps, "With --render: also write the frames of each slide, F per second")
-        ->check(CLI::Range(0.1, 240.0))
-        ->option_text("F");
+    const auto* fpsOption
+        = app.add_option("--fps", fpsText,
+                 "With --render F: also write the frames of each slide, F per second; otherwise show the frame rate")
+              ->expected(0, 1)
+              ->option_text("[F]");
+    app.add_flag("--root", root, "Draw into XScreenSaver's window ($XSCREENSAVER_WINDOW), else the root window");
+    app.add_option("--window-id", windowIdText, "Draw into this X window (decimal or 0x hex); wins over --root")
+        ->option_text("ID");
+    app.add_flag("--window", ownWindow, "A plain X window of its own, drawn as in --root (Escape or Q quits)");
     app.add_flag("--logo", logo, "Fade the Kaleon logo out before the first shape");
     app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
         ->check(CLI::Range(0.1, 8.0))
@@ -101,7 +132,37 @@ int main(int argc, char** argv)
     app.add_option("--seed", seed, "Seed the colour and shape picks, for repeatable renders")->option_text("N");
     app.add_flag("--list-palettes", listPalettes, "List the palettes (file and name) and exit");
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(withDoubleDashes(argc, argv));
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error);
+    }
+    std::optional<double> fps;
+    if (fpsText && !fpsText->empty()) {
+        double value = 0;
+        const auto result = std::from_chars(fpsText->data(), fpsText->data() + fpsText->size(), value);
+        if (result.ec != std::errc() || result.ptr != fpsText->data() + fpsText->size()
+            || !(value >= 0.1 && value <= 240)) {
+            std::cerr << "kaleon: --fps wants a number of pictures a second from 0.1 to 240, not '" << *fpsText
+                      << "'\n";
+            return 2;
+        }
+        fps = value;
+    }
+    std::optional<unsigned long> windowId;
+    if (windowIdText) {
+        windowId = host::x11::parseWindowId(*windowIdText);
+        if (!windowId) {
+            std::cerr << "kaleon: --window-id wants an X window id, decimal or 0x hex, not '" << *windowIdText << "'\n";
+            return 2;
+        }
+    } else if (const char* given = std::getenv("XSCREENSAVER_WINDOW"); root && given && *given) {
+        windowId = host::x11::parseWindowId(given);
+        if (!windowId) {
+            std::cerr << "kaleon: XSCREENSAVER_WINDOW is not an X window id: '" << given << "'\n";
+            return 2;
+        }
+    }
 
     if (listPalettes) {
         for (const auto& item : supply::TGColorPalette::allColorPalettes())
@@ -161,6 +222,14 @@ int main(int argc, char** argv)
     }
 
     host::SettingsWatcher watcher(defaults, std::string(supply::TGKaleonConfigurationDidChangeNotificationName));
+    if (root || windowId || ownWindow) {
+        host::x11::X11Options options;
+        options.windowId = windowId;
+        options.ownWindow = ownWindow;
+        options.windowSize = *size;
+        options.showFrameRate = fpsOption->count() > 0;
+        return host::x11::runX11(options, makeView, &watcher);
+    }
     host::sdl::WindowOptions options;
     options.fullscreen = fullscreen;
     options.windowSize = *size;

@@ -83,7 +83,8 @@ gfx::PixelRect Compositor::drawFrame(Layer& root, double scale, double now)
 
     gfx::PixelRect changed = whole;
     if (m_target.keepsContents() && m_shown && m_shownSize == pixels)
-        changed = changedArea().intersected(whole);
+        changed = changedArea().united(m_invalid).intersected(whole);
+    m_invalid = {};
     if (!changed.isEmpty()) {
         const bool partial = changed != whole;
         if (partial)

@@ -29,6 +29,8 @@ public:
     gfx::PixelRect drawFrame(Layer& root, double scale, double now);
     // The next frame draws the whole target (its contents were lost, or it was resized).
     void invalidate() { m_shown = false; }
+    // The next frame draws `area` (target pixels) again: something else drew over it.
+    void invalidate(const gfx::PixelRect& area) { m_invalid = m_invalid.united(area); }
 
     // Whether drawing waits for layers that draw themselves on a worker thread (a render does;
     // a screen shows them when they are ready).
@@ -76,6 +78,7 @@ private:
     std::vector<DrawItem> m_items;
     std::vector<DrawItem> m_shownItems;
     bool m_shown = false;
+    gfx::PixelRect m_invalid;
     gfx::Size m_shownSize;
 };
 

@@ -1,0 +1,452 @@
+#include "host/x11/x11_host.h"
+
+#include "anim/cairo_target.h"
+#include "anim/compositor.h"
+#include "anim/layer.h"
+#include "core/log.h"
+#include "host/frame_clock.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+namespace kaleon::host::x11 {
+
+namespace {
+
+// Between two pictures of a moving shape.
+constexpr double kMovingFramePeriod = 1.0 / 30;
+constexpr double kFrameRatePeriod = 1.0;
+
+std::atomic<bool> g_windowGone = false;
+std::atomic<bool> g_sharedMemoryFailed = false;
+int g_sharedMemoryOpcode = -1;
+std::array<int, 2> g_signalPipe { -1, -1 };
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+int onXError(Display*, XErrorEvent* error)
+{
+    if (error->request_code == g_sharedMemoryOpcode)
+        g_sharedMemoryFailed = true;
+    else if (error->error_code == BadWindow || error->error_code == BadDrawable)
+        g_windowGone = true;
+    return 0;
+}
+
+// The server went away: there is nothing left to draw on, and nothing to say about it.
+int onXIOError(Display*)
+{
+    ::_exit(0);
+}
+
+void watchSignals()
+{
+    if (::pipe2(g_signalPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action { };
+    action.sa_handler = onSignal;
+    ::sigemptyset(&action.sa_mask);
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
+        ::sigaction(signal, &action, nullptr);
+}
+
+double secondsNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The window's pixels in our memory, shared with the X server when it can: the compositor
+// draws into them, and what changed goes to the window in one request.
+class Canvas {
+public:
+    Canvas(Display* display, ::Window window, Visual* visual, int depth)
+        : m_display(display)
+        , m_window(window)
+        , m_visual(visual)
+        , m_depth(depth)
+        , m_gc(XCreateGC(display, window, 0, nullptr))
+    {
+    }
+    ~Canvas()
+    {
+        release();
+        XFreeGC(m_display, m_gc);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    // Pixels for a window of that size; false (and logged) when the display's pixels are not
+    // 32-bit RGB or no memory can be had.
+    bool resize(int width, int height)
+    {
+        release();
+        m_image = sharedImage(width, height);
+        if (!m_image)
+            m_image = privateImage(width, height);
+        if (!m_image)
+            return false;
+        if (m_image->bits_per_pixel != 32 || m_image->red_mask != 0xff0000 || m_image->green_mask != 0xff00
+            || m_image->blue_mask != 0xff) {
+            log("Kaleon draws on 24-bit colour displays only");
+            release();
+            return false;
+        }
+        m_target = anim::PixelBufferTarget::create(reinterpret_cast<std::uint8_t*>(m_image->data), width, height,
+            m_image->bytes_per_line, [this](const gfx::PixelRect& changed) { show(changed); });
+        return m_target != nullptr;
+    }
+
+    anim::PixelBufferTarget& target() { return *m_target; }
+    bool isShared() const { return m_shared; }
+    std::uint64_t pixelsSent() const { return m_pixelsSent; }
+
+    void show(const gfx::PixelRect& changed)
+    {
+        if (m_shared)
+            XShmPutImage(m_display, m_window, m_gc, m_image, changed.x, changed.y, changed.x, changed.y,
+                static_cast<unsigned>(changed.width), static_cast<unsigned>(changed.height), False);
+        else
+            XPutImage(m_display, m_window, m_gc, m_image, changed.x, changed.y, changed.x, changed.y,
+                static_cast<unsigned>(changed.width), static_cast<unsigned>(changed.height));
+        // The server reads shared pixels when it gets to the request: wait for it before the
+        // next frame draws into them.
+        XSync(m_display, False);
+        m_pixelsSent += static_cast<std::uint64_t>(changed.width) * static_cast<std::uint64_t>(changed.height);
+    }
+
+private:
+    XImage* sharedImage(int width, int height)
+    {
+        if (!XShmQueryExtension(m_display))
+            return nullptr;
+        XImage* image = XShmCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, nullptr,
+            &m_segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (!image)
+            return nullptr;
+        m_segment.shmid = ::shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+        if (m_segment.shmid < 0) {
+            XDestroyImage(image);
+            return nullptr;
+        }
+        m_segment.shmaddr = image->data = static_cast<char*>(::shmat(m_segment.shmid, nullptr, 0));
+        m_segment.readOnly = False;
+        g_sharedMemoryFailed = false;
+        const bool attached = image->data != reinterpret_cast<char*>(-1) && XShmAttach(m_display, &m_segment);
+        XSync(m_display, False);
+        // Gone once both sides let go, whatever happens to us.
+        ::shmctl(m_segment.shmid, IPC_RMID, nullptr);
+        if (!attached || g_sharedMemoryFailed) {
+            if (image->data != reinterpret_cast<char*>(-1))
+                ::shmdt(image->data);
+            image->data = nullptr;
+            XDestroyImage(image);
+            return nullptr;
+        }
+        m_shared = true;
+        return image;
+    }
+
+    XImage* privateImage(int width, int height)
+    {
+        const int stride = width * 4;
+        auto* pixels = static_cast<char*>(std::calloc(static_cast<size_t>(stride) * height, 1));
+        if (!pixels)
+            return nullptr;
+        XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0, pixels,
+            static_cast<unsigned>(width), static_cast<unsigned>(height), 32, stride);
+        if (!image)
+            std::free(pixels);
+        return image;
+    }
+
+    void release()
+    {
+        m_target.reset();
+        if (!m_image)
+            return;
+        if (m_shared) {
+            XShmDetach(m_display, &m_segment);
+            XSync(m_display, False);
+            ::shmdt(m_segment.shmaddr);
+            m_image->data = nullptr;
+        }
+        XDestroyImage(m_image);
+        m_image = nullptr;
+        m_shared = false;
+    }
+
+    Display* m_display;
+    ::Window m_window;
+    Visual* m_visual;
+    int m_depth;
+    GC m_gc;
+    XImage* m_image = nullptr;
+    XShmSegmentInfo m_segment {};
+    bool m_shared = false;
+    std::unique_ptr<anim::PixelBufferTarget> m_target;
+    std::uint64_t m_pixelsSent = 0;
+};
+
+// Frames a second and the time of the last frame step, in a box at the top left.
+class FrameRateOverlay {
+public:
+    static constexpr gfx::PixelRect kBox { 8, 8, 250, 26 };
+
+    void frameDrawn() { ++m_frames; }
+    // Takes the count once a period; returns whether the text changed.
+    bool update(double now)
+    {
+        if (now - m_since < kFrameRatePeriod)
+            return false;
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f fps   step %.1f ms", m_frames / (now - m_since), m_stepTime * 1000);
+        m_text = text;
+        m_frames = 0;
+        m_since = now;
+        m_changed = true;
+        return true;
+    }
+    void stepTook(double seconds) { m_stepTime = seconds; }
+    // Whether the box must be drawn afresh (its text changed since it was last drawn).
+    bool changed() const { return m_changed; }
+
+    void draw(cairo_t* context)
+    {
+        cairo_save(context);
+        cairo_rectangle(context, kBox.x, kBox.y, kBox.width, kBox.height);
+        cairo_set_source_rgba(context, 0, 0, 0, 0.6);
+        cairo_fill(context);
+        cairo_select_font_face(context, "monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        cairo_set_font_size(context, 14);
+        cairo_set_source_rgb(context, 1, 1, 1);
+        cairo_move_to(context, kBox.x + 8, kBox.y + 18);
+        cairo_show_text(context, m_text.c_str());
+        cairo_restore(context);
+        m_changed = false;
+    }
+
+private:
+    int m_frames = 0;
+    double m_since = 0;
+    double m_stepTime = 0;
+    std::string m_text = "...";
+    bool m_changed = true;
+};
+
+::Window makeOwnWindow(Display* display, const X11Options& options, Atom deleteWindow)
+{
+    const int screen = DefaultScreen(display);
+    const ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
+        static_cast<unsigned>(options.windowSize.width), static_cast<unsigned>(options.windowSize.height), 0,
+        BlackPixel(display, screen), BlackPixel(display, screen));
+    XStoreName(display, window, options.title.c_str());
+    Atom protocols[] = { deleteWindow };
+    XSetWMProtocols(display, window, protocols, 1);
+    XSelectInput(display, window, StructureNotifyMask | ExposureMask | KeyPressMask);
+    XMapWindow(display, window);
+    return window;
+}
+
+} // namespace
+
+std::optional<unsigned long> parseWindowId(std::string_view text)
+{
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    unsigned long id = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), id, base);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || id == 0)
+        return std::nullopt;
+    return id;
+}
+
+int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatcher* watcher)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        log(std::string("Cannot open the X display ") + (name ? name : "(DISPLAY is not set)"));
+        return 1;
+    }
+    int firstEvent = 0;
+    int firstError = 0;
+    if (!XQueryExtension(display, "MIT-SHM", &g_sharedMemoryOpcode, &firstEvent, &firstError))
+        g_sharedMemoryOpcode = -1;
+    XSetErrorHandler(onXError);
+    XSetIOErrorHandler(onXIOError);
+    watchSignals();
+
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const bool ownWindow = !options.windowId && options.ownWindow;
+    ::Window window = RootWindow(display, DefaultScreen(display));
+    if (options.windowId)
+        window = *options.windowId;
+    else if (ownWindow)
+        window = makeOwnWindow(display, options, deleteWindow);
+
+    XWindowAttributes attributes {};
+    if (!XGetWindowAttributes(display, window, &attributes) || g_windowGone) {
+        log("There is no X window 0x" + [&] {
+            char text[32];
+            std::snprintf(text, sizeof text, "%lx", window);
+            return std::string(text);
+        }());
+        XCloseDisplay(display);
+        return 1;
+    }
+    // Only these on someone else's window: its input belongs to its owner.
+    if (!ownWindow)
+        XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+
+    int status = 0;
+    {
+        Canvas canvas(display, window, attributes.visual, attributes.depth);
+        if (!canvas.resize(attributes.width, attributes.height)) {
+            XCloseDisplay(display);
+            return 1;
+        }
+        const gfx::Rect frame { 0, 0, static_cast<double>(attributes.width), static_cast<double>(attributes.height) };
+        const auto hostWindow = host::Window::create(frame, 1.0, Screen { frame, 1.0 });
+        const auto view = makeView(frame, false);
+        if (!view) {
+            XCloseDisplay(display);
+            return 1;
+        }
+        view->moveToWindow(hostWindow);
+        view->startAnimation();
+        auto compositor = std::make_unique<anim::Compositor>(canvas.target());
+        std::optional<FrameRateOverlay> overlay;
+        if (options.showFrameRate)
+            overlay.emplace();
+
+        const double start = secondsNow();
+        const auto elapsed = [start] { return secondsNow() - start; };
+        FrameClock clock(view->firstFrameDelay());
+        auto& animator = anim::Animator::shared();
+        std::uint64_t drawnRevision = 0;
+        bool needsDraw = true;
+        bool running = true;
+        while (running && !g_windowGone) {
+            double now = elapsed();
+            animator.tick(now);
+            if (runFrameIfDue(*view, clock, now) && overlay)
+                overlay->stepTook(elapsed() - now);
+            const bool moving = animator.hasRunningAnimations();
+            if (overlay && overlay->update(elapsed()))
+                needsDraw = true;
+            const auto root = view->layer();
+            const bool treeChanged = root && (moving || root->revision() != drawnRevision);
+            if (root && (treeChanged || needsDraw)) {
+                if (overlay && overlay->changed())
+                    compositor->invalidate(FrameRateOverlay::kBox);
+                const gfx::PixelRect changed = compositor->drawFrame(*root, 1.0, elapsed());
+                drawnRevision = root->revision();
+                needsDraw = false;
+                if (overlay) {
+                    if (treeChanged)
+                        overlay->frameDrawn();
+                    if (!changed.intersected(FrameRateOverlay::kBox).isEmpty() || overlay->changed()) {
+                        overlay->draw(canvas.target().context());
+                        canvas.target().present(FrameRateOverlay::kBox);
+                    }
+                }
+            }
+
+            // While something moves, come back for the next picture; otherwise sleep until the
+            // next frame call, a settings change, an event or a signal.
+            double wait = clock.nextDue() - elapsed();
+            if (moving)
+                wait = std::min(wait, kMovingFramePeriod);
+            if (overlay)
+                wait = std::min(wait, kFrameRatePeriod);
+            std::array<pollfd, 3> watched {
+                pollfd { ConnectionNumber(display), POLLIN, 0 },
+                pollfd { g_signalPipe[0], POLLIN, 0 },
+                pollfd { watcher ? watcher->fileDescriptor() : -1, POLLIN, 0 },
+            };
+            if (XPending(display) == 0)
+                ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
+            if (watched[1].revents & POLLIN)
+                running = false;
+            if (watcher && (watched[2].revents & POLLIN))
+                watcher->poll();
+            while (running && XPending(display) > 0) {
+                XEvent event {};
+                XNextEvent(display, &event);
+                switch (event.type) {
+                case ConfigureNotify:
+                    if (event.xconfigure.window == window
+                        && (event.xconfigure.width != static_cast<int>(view->frame().width())
+                            || event.xconfigure.height != static_cast<int>(view->frame().height()))) {
+                        compositor.reset();
+                        if (!canvas.resize(event.xconfigure.width, event.xconfigure.height)) {
+                            running = false;
+                            status = 1;
+                            break;
+                        }
+                        compositor = std::make_unique<anim::Compositor>(canvas.target());
+                        const gfx::Size size { static_cast<double>(event.xconfigure.width),
+                            static_cast<double>(event.xconfigure.height) };
+                        hostWindow->setFrame({ { 0, 0 }, size });
+                        view->setFrameSize(size);
+                        needsDraw = true;
+                    }
+                    break;
+                case Expose:
+                    compositor->invalidate();
+                    needsDraw = true;
+                    break;
+                case DestroyNotify:
+                    if (event.xdestroywindow.window == window)
+                        running = false;
+                    break;
+                case ClientMessage:
+                    if (ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
+                        running = false;
+                    break;
+                case KeyPress: {
+                    const KeySym key = XLookupKeysym(&event.xkey, 0);
+                    if (ownWindow && (key == XK_Escape || key == XK_q))
+                        running = false;
+                    break;
+                }
+                default:
+                    break;
+                }
+            }
+        }
+        view->stopAnimation();
+        compositor.reset();
+    }
+    if (ownWindow && !g_windowGone)
+        XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    return status;
+}
+
+} // namespace kaleon::host::x11
