@@ -38,6 +38,11 @@ SettingsWatcher::~SettingsWatcher()
 
 bool SettingsWatcher::poll()
 {
+    return takeChanges() && applyChanges();
+}
+
+bool SettingsWatcher::takeChanges()
+{
     if (m_fd < 0)
         return false;
     const std::string fileName = m_defaults->file().filename().string();
@@ -54,7 +59,12 @@ bool SettingsWatcher::poll()
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
-    if (!touched || !m_defaults->reload())
+    return touched;
+}
+
+bool SettingsWatcher::applyChanges()
+{
+    if (!m_defaults->reload())
         return false;
     NotificationCenter::defaultCenter().post(m_notificationName);
     return true;

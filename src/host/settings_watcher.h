@@ -21,7 +21,15 @@ public:
     int fileDescriptor() const { return m_fd; }
 
     // Handles what happened since the last call, without blocking. Returns whether it posted.
+    // The same as `takeChanges` followed, when they touched the file, by `applyChanges`.
     bool poll();
+
+    // Reads what happened to the folder without blocking; whether the file was touched. May run
+    // on another thread than the rest, one caller at a time.
+    bool takeChanges();
+    // Reloads the store and posts the notification when another process changed the values.
+    // Returns whether it posted.
+    bool applyChanges();
 
 private:
     std::shared_ptr<ScreenSaverDefaults> m_defaults;

@@ -7,28 +7,39 @@
 #include "host/sdl/sdl_target.h"
 #include "host/settings_watcher.h"
 
+#include "anim/cairo_target.h"
+
 #include <SDL.h>
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string_view>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace kaleon::host::sdl {
 
 namespace {
 
-// How long the loop may sleep before it looks at the settings file again.
-constexpr double kWatchPeriod = 0.05;
-// Between two pictures of a moving shape (when the display does not pace us itself).
+// Between two pictures of a moving shape: as the display paces a GPU, and half as often when
+// the CPU draws every pixel.
 constexpr double kMovingFramePeriod = 1.0 / 60;
+constexpr double kSoftwareMovingFramePeriod = 1.0 / 30;
 // In full screen, mouse movement within this time of the start, or smaller than this, is noise.
 constexpr double kFullscreenGracePeriod = 1.0;
 constexpr int kFullscreenMotionThreshold = 10;
 
 struct Output {
     SDL_Window* window = nullptr;
+    // A GPU's renderer, or none: then the compositor draws into the window's own pixels.
     SDL_Renderer* renderer = nullptr;
-    std::unique_ptr<SdlTarget> target;
+    std::unique_ptr<anim::RenderTarget> target;
     std::unique_ptr<anim::Compositor> compositor;
     std::shared_ptr<Window> hostWindow;
     std::shared_ptr<ScreenSaverView> view;
@@ -57,23 +68,81 @@ double secondsNow()
     return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
-double backingScale(SDL_Window* window, SDL_Renderer* renderer)
+// Whether a renderer draws with a GL that the CPU emulates (Mesa's llvmpipe and the like):
+// slower and hungrier than drawing the pixels ourselves.
+bool emulatesGL(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info {};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name)
+        return false;
+    if (info.flags & SDL_RENDERER_SOFTWARE)
+        return true;
+    if (std::string_view(info.name).find("opengl") == std::string_view::npos)
+        return false;
+    using GetString = const unsigned char* (*)(unsigned);
+    constexpr unsigned kGLRenderer = 0x1F01;
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const auto* name = getString ? reinterpret_cast<const char*>(getString(kGLRenderer)) : nullptr;
+    if (!name)
+        return false;
+    const std::string_view text(name);
+    for (const std::string_view software : { "llvmpipe", "softpipe", "swrast", "Software Rasterizer" }) {
+        if (text.find(software) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+// Whether the machine has a GPU to render with: a DRM render node. Without one any GL would be
+// emulated, and merely trying it loads a hundred megabytes of emulator.
+bool hasRenderNode()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error)) {
+        if (entry.path().filename().string().starts_with("renderD"))
+            return true;
+    }
+    return false;
+}
+
+// Pixels per point of the window's drawing.
+double backingScale(const Output& output)
 {
     int points = 0;
     int height = 0;
     int pixels = 0;
-    SDL_GetWindowSize(window, &points, &height);
-    SDL_GetRendererOutputSize(renderer, &pixels, &height);
+    SDL_GetWindowSize(output.window, &points, &height);
+    if (output.renderer)
+        SDL_GetRendererOutputSize(output.renderer, &pixels, &height);
+    else
+        SDL_GetWindowSizeInPixels(output.window, &pixels, &height);
     return points > 0 && pixels > 0 ? static_cast<double>(pixels) / points : 1.0;
 }
 
-SDL_Renderer* makeRenderer(SDL_Window* window)
+// The compositor's target: the GPU renderer when there is a real one, else the window's own
+// pixels, of which only what changed is sent to the screen.
+bool makeTarget(Output& output)
 {
-    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC))
-        return renderer;
-    // No GPU: draw with the plain software framebuffer, not a software-emulated GL.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    output.compositor.reset();
+    output.target.reset();
+    if (output.renderer) {
+        output.target = std::make_unique<SdlTarget>(output.renderer);
+    } else {
+        SDL_Surface* surface = SDL_GetWindowSurface(output.window);
+        if (!surface || surface->format->BytesPerPixel != 4 || surface->format->Rmask != 0xff0000
+            || surface->format->Gmask != 0xff00 || surface->format->Bmask != 0xff)
+            return false;
+        SDL_Window* window = output.window;
+        output.target = anim::PixelBufferTarget::create(static_cast<std::uint8_t*>(surface->pixels), surface->w,
+            surface->h, surface->pitch, [window](const gfx::PixelRect& changed) {
+                const SDL_Rect rect { changed.x, changed.y, changed.width, changed.height };
+                SDL_UpdateWindowSurfaceRects(window, &rect, 1);
+            });
+        if (!output.target)
+            return false;
+    }
+    output.compositor = std::make_unique<anim::Compositor>(*output.target);
+    return true;
 }
 
 bool openOutput(Output& output, const WindowOptions& options, int display, const ViewFactory& makeView)
@@ -98,14 +167,20 @@ bool openOutput(Output& output, const WindowOptions& options, int display, const
     output.window = SDL_CreateWindow(options.title.c_str(), x, y, width, height, flags);
     if (!output.window)
         return false;
-    output.renderer = makeRenderer(output.window);
+    if (hasRenderNode())
+        output.renderer = SDL_CreateRenderer(output.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (output.renderer && emulatesGL(output.renderer)) {
+        SDL_DestroyRenderer(output.renderer);
+        output.renderer = nullptr;
+    }
+    // The window's own pixels, sent as they are: not through a renderer of SDL's.
     if (!output.renderer)
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (!makeTarget(output))
         return false;
-    output.target = std::make_unique<SdlTarget>(output.renderer);
-    output.compositor = std::make_unique<anim::Compositor>(*output.target);
 
     SDL_GetWindowSize(output.window, &width, &height);
-    const double scale = backingScale(output.window, output.renderer);
+    const double scale = backingScale(output);
     const gfx::Rect frame { 0, 0, static_cast<double>(width), static_cast<double>(height) };
     const Screen screen { { static_cast<double>(area.x), static_cast<double>(area.y), static_cast<double>(area.w),
                               static_cast<double>(area.h) },
@@ -118,6 +193,55 @@ bool openOutput(Output& output, const WindowOptions& options, int display, const
     output.view->startAnimation();
     return true;
 }
+
+// Waits on the settings folder on a thread of its own and wakes the event loop with an event
+// when the settings file was touched, so the loop sleeps until something happens.
+class SettingsWakeUp {
+public:
+    SettingsWakeUp(SettingsWatcher* watcher, Uint32 eventType)
+        : m_watcher(watcher)
+        , m_eventType(eventType)
+    {
+        if (!m_watcher || m_watcher->fileDescriptor() < 0 || ::pipe2(m_stop.data(), O_CLOEXEC) != 0)
+            return;
+        m_thread = std::thread([this] { run(); });
+    }
+    ~SettingsWakeUp()
+    {
+        if (!m_thread.joinable())
+            return;
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(m_stop[1], &byte, 1);
+        m_thread.join();
+        ::close(m_stop[0]);
+        ::close(m_stop[1]);
+    }
+    SettingsWakeUp(const SettingsWakeUp&) = delete;
+    SettingsWakeUp& operator=(const SettingsWakeUp&) = delete;
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::array<pollfd, 2> watched { pollfd { m_watcher->fileDescriptor(), POLLIN, 0 },
+                pollfd { m_stop[0], POLLIN, 0 } };
+            if (::poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR)
+                return;
+            if (watched[1].revents)
+                return;
+            if ((watched[0].revents & POLLIN) && m_watcher->takeChanges()) {
+                SDL_Event event {};
+                event.type = m_eventType;
+                SDL_PushEvent(&event);
+            }
+        }
+    }
+
+    SettingsWatcher* m_watcher;
+    Uint32 m_eventType;
+    std::array<int, 2> m_stop { -1, -1 };
+    std::thread m_thread;
+};
 
 Output* outputFor(const std::vector<std::unique_ptr<Output>>& outputs, Uint32 windowID)
 {
@@ -133,7 +257,10 @@ void resize(Output& output)
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(output.window, &width, &height);
-    const double scale = backingScale(output.window, output.renderer);
+    const double scale = backingScale(output);
+    // The window's pixels were made anew for the new size.
+    if (!output.renderer && !makeTarget(output))
+        log(std::string("Cannot draw into the resized window: ") + SDL_GetError());
     output.hostWindow->setFrame({ 0, 0, static_cast<double>(width), static_cast<double>(height) });
     const bool scaleChanged = scale != output.hostWindow->backingScaleFactor();
     output.hostWindow->setBackingScaleFactor(scale);
@@ -168,6 +295,10 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         if (options.fullscreen)
             SDL_ShowCursor(SDL_DISABLE);
 
+        const Uint32 settingsChanged = SDL_RegisterEvents(1);
+        const SettingsWakeUp wakeUp(watcher, settingsChanged);
+        const bool software = std::any_of(outputs.begin(), outputs.end(), [](const auto& o) { return !o->renderer; });
+        const double movingFramePeriod = software ? kSoftwareMovingFramePeriod : kMovingFramePeriod;
         const double start = secondsNow();
         const auto elapsed = [start] { return secondsNow() - start; };
         for (auto& output : outputs)
@@ -182,24 +313,30 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
             const bool moving = animator.hasRunningAnimations();
             for (auto& output : outputs) {
                 const auto root = output->view->layer();
+                if (!output->compositor)
+                    continue;
                 if (root && (moving || output->needsDraw || root->revision() != output->drawnRevision)) {
+                    if (output->needsDraw)
+                        output->compositor->invalidate();
                     output->compositor->drawFrame(*root, output->hostWindow->backingScaleFactor(), elapsed());
                     output->drawnRevision = root->revision();
                     output->needsDraw = false;
                 }
             }
-            if (watcher)
-                watcher->poll();
 
-            // While something moves, come back for the next display frame; otherwise sleep until
-            // the next frame call or the next look at the settings.
-            double wait = moving ? kMovingFramePeriod : kWatchPeriod;
+            // While something moves, come back for the next picture; otherwise sleep until the
+            // next frame call, an event or a settings change.
+            double wait = moving ? movingFramePeriod : 3600.0;
             for (const auto& output : outputs)
                 wait = std::min(wait, output->clock.nextDue() - elapsed());
             SDL_Event event;
             if (!SDL_WaitEventTimeout(&event, std::max(1, static_cast<int>(std::ceil(wait * 1000)))))
                 continue;
             do {
+                if (event.type == settingsChanged && watcher) {
+                    watcher->applyChanges();
+                    continue;
+                }
                 switch (event.type) {
                 case SDL_QUIT:
                     running = false;
