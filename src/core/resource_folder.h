@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kaleon {
@@ -18,9 +19,17 @@ struct ResourceSearch {
 // The first existing folder of the search; empty when none exists.
 std::optional<std::filesystem::path> locateResourceFolder(const ResourceSearch& search);
 
-// Kaleon's own resource folder (palettes, shapes, logo): $KALEON_RESOURCES when set, else the
-// installed data folder, else the source tree's resources/ for runs from the build tree.
+inline constexpr std::string_view kResourcesVariable = "KALEON_RESOURCES";
+
+// Kaleon's own resource folder (palettes, shapes, logo): $KALEON_RESOURCES when set, else
+// share/kaleon beside the installed program, else the data folder it was built for, else the
+// source tree's resources/ for runs from the build tree.
 std::optional<std::filesystem::path> mainResourceFolder();
+
+// The user's own palettes and shapes: $XDG_DATA_HOME/kaleon (~/.local/share/kaleon when the
+// variable is unset). Empty when it does not exist, or when $KALEON_RESOURCES names the only
+// folder to look at.
+std::optional<std::filesystem::path> userResourceFolder();
 
 // The names of the entries directly inside a folder, in the order the file system lists them;
 // empty when the folder cannot be read.

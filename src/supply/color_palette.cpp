@@ -1,10 +1,13 @@
 #include "supply/color_palette.h"
 
+#include "core/log.h"
 #include "core/resource_folder.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/hex_color.h"
 #include "supply/utils.h"
+
+#include <set>
 
 namespace kaleon::supply {
 
@@ -60,12 +63,27 @@ std::string TGColorPalette::description() const
 std::vector<std::shared_ptr<TGColorPalette>> TGColorPalette::allColorPalettes()
 {
     std::vector<std::shared_ptr<TGColorPalette>> palettes;
-    const auto folder = TGUtils::bundlePath();
-    if (!folder)
-        return palettes;
-    for (const auto& name : directoryEntryNames(*folder)) {
-        if (name.ends_with(kPaletteSuffix))
-            palettes.push_back(makeWithPlistAtPath(*folder / name));
+    if (const auto folder = TGUtils::bundlePath()) {
+        for (const auto& name : directoryEntryNames(*folder)) {
+            if (name.ends_with(kPaletteSuffix))
+                palettes.push_back(makeWithPlistAtPath(*folder / name));
+        }
+    }
+    // The user's own palettes come after Kaleon's; one that gives no colours is left out.
+    if (const auto folder = userResourceFolder()) {
+        for (const auto& name : directoryEntryNames(*folder)) {
+            if (!name.ends_with(kPaletteSuffix))
+                continue;
+            const auto path = *folder / name;
+            auto palette = makeWithPlistAtPath(path);
+            if (palette->colors().empty()) {
+                static std::set<std::filesystem::path> reported;
+                if (reported.insert(path).second)
+                    log("Palette file " + path.string() + " has no colours that can be read; skipped");
+                continue;
+            }
+            palettes.push_back(std::move(palette));
+        }
     }
     return palettes;
 }

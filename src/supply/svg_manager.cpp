@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include <algorithm>
+#include <set>
 #include <span>
 
 namespace kaleon::supply {
@@ -20,6 +21,7 @@ namespace {
 constexpr size_t kRecentColorCount = 2;
 constexpr std::string_view kRandomizingLog = "Randomizing palette";
 constexpr std::string_view kShapeSuffix = ".tgshape";
+constexpr std::string_view kPlainShapeSuffix = ".svg";
 constexpr std::string_view kLogoMarker = "logo";
 constexpr std::string_view kLogoFile = "logo.svg";
 constexpr double kLogoWidthShare = 0.7;
@@ -43,6 +45,18 @@ gfx::Size scaleDocument(svg::TGSVG& document, double factor)
     }
     document.setCgPaths({});
     return {};
+}
+
+// A user's plain SVG shape; one that gives no paths is said once.
+std::shared_ptr<svg::TGSVG> plainShape(const std::filesystem::path& path)
+{
+    auto document = svg::TGSVG::makeWithSVGFileAtPath(path);
+    if (document->cgPaths().empty()) {
+        static std::set<std::filesystem::path> reported;
+        if (reported.insert(path).second)
+            log("Shape file " + path.string() + " holds nothing that can be drawn");
+    }
+    return document;
 }
 
 constexpr std::string_view kFallbackLog = "The colour palette in use has no colours; using the built-in colours";
@@ -201,6 +215,13 @@ const std::vector<std::filesystem::path>& TGSVGManager::allSVGs()
                 names.push_back(*folder / name);
         }
     }
+    // The user's own shapes, packed or as plain SVG files.
+    if (const auto own = m_svgPath ? std::nullopt : userResourceFolder()) {
+        for (const auto& name : directoryEntryNames(*own)) {
+            if (name.ends_with(kShapeSuffix) || name.ends_with(kPlainShapeSuffix))
+                names.push_back(*own / name);
+        }
+    }
     m_allSVGNames = std::move(names);
     return *m_allSVGNames;
 }
@@ -220,6 +241,8 @@ std::shared_ptr<svg::TGSVG> TGSVGManager::randomSVG()
     const auto index = randomUniform(static_cast<std::uint32_t>(pool.size()));
     const auto path = pool[index];
     pool.erase(pool.begin() + index);
+    if (path.extension() == kPlainShapeSuffix)
+        return plainShape(path);
     return makeSVGWithTGShapePath(path);
 }
 

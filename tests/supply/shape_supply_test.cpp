@@ -1,3 +1,4 @@
+#include "supply/color_palette.h"
 #include "supply/shape_file.h"
 #include "supply/svg_manager.h"
 
@@ -157,4 +158,35 @@ TEST_F(ShapeSupply, PackedShapesReadBack)
     writeShape(folder / "x.tgshape", svg);
     EXPECT_EQ(supply::readTGShape(folder / "x.tgshape").value(), svg);
     EXPECT_FALSE(supply::readTGShape(folder / "missing.tgshape"));
+}
+
+TEST(UserResources, OwnPalettesAndPlainShapesJoinKaleonsAndBadOnesAreSaidOnce)
+{
+    test::TemporaryDirectory data;
+    const auto own = data / "kaleon";
+    std::filesystem::create_directories(own);
+    const test::ScopedEnvironment dataHome("XDG_DATA_HOME", data.path().string());
+    const test::ScopedEnvironment noOverride("KALEON_RESOURCES", std::nullopt);
+    test::writeFile(own / "Mine.plist", test::paletteText("Mine", { "123456" }));
+    test::writeFile(own / "Broken.plist", "garbage");
+    test::writeFile(own / "square.svg", rect(10, 10));
+
+    ScopedLogCapture capture;
+    std::set<std::string> palettes;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& palette : supply::TGColorPalette::allColorPalettes())
+            palettes.insert(palette->filename());
+    }
+    EXPECT_TRUE(palettes.contains("Mine.plist"));
+    EXPECT_TRUE(palettes.contains("KaleonColors.plist"));
+    EXPECT_FALSE(palettes.contains("Broken.plist"));
+    EXPECT_EQ(capture.lines(),
+        std::vector<std::string> {
+            "Palette file " + (own / "Broken.plist").string() + " has no colours that can be read; skipped" });
+
+    auto manager = TGSVGManager::make();
+    const auto& shapes = manager->allSVGs();
+    EXPECT_NE(std::find(shapes.begin(), shapes.end(), own / "square.svg"), shapes.end());
+    manager->setAllSVGNames(std::vector { own / "square.svg" });
+    EXPECT_FALSE(manager->randomSVG()->cgPaths().empty());
 }

@@ -113,5 +113,7 @@ int main(int argc, char** argv)
     kaleon::test::g_configHome = &configHome;
     ::setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
     ::unsetenv("KALEON_RESOURCES");
+    // No user palettes or shapes unless a test makes them.
+    ::setenv("XDG_DATA_HOME", (configHome.path() / "data").c_str(), 1);
     return RUN_ALL_TESTS();
 }
