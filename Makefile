@@ -8,13 +8,15 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: run test bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
+.PHONY: release-configure package run test bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
 
 deps:
 	@scripts/install-deps
 
-release: deps
+release-configure: deps
 	@cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALEON_WERROR=$(WERROR) >/dev/null
+
+release: release-configure
 	@cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
 debug: deps
@@ -22,7 +24,9 @@ debug: deps
 	@cmake --build $(BUILD_DEBUG) -j $(JOBS)
 
 # A window where a display exists; otherwise a headless render to PNG files.
-run: release
+# Builds only the saver (not the tests and benchmarks) before it runs.
+run: release-configure
+	@cmake --build $(BUILD_RELEASE) -j $(JOBS) --target kaleon
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	    $(BUILD_RELEASE)/apps/kaleon/kaleon; \
 	else \
@@ -88,6 +92,15 @@ format-check: deps
 tidy: release
 	@run-clang-tidy -p $(BUILD_RELEASE) -quiet -extra-arg=-Wno-unknown-warning-option 'src/' 'apps/' 'tools/' > $(BUILD_RELEASE)/clang-tidy.log 2>&1 \
 	    || { grep -E 'error:|warning:' $(BUILD_RELEASE)/clang-tidy.log | sort -u; exit 1; }
+
+BUILD_PACKAGE := build/package
+
+# A Debian package, build/package/kaleon_VERSION_ARCH.deb, for /usr.
+package: deps
+	@cmake -S . -B $(BUILD_PACKAGE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	    -DKALEON_BUILD_TESTS=OFF -DKALEON_BUILD_BENCH=OFF -DKALEON_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD_PACKAGE) -j $(JOBS)
+	@cd $(BUILD_PACKAGE) && cpack -G DEB | tail -1
 
 clean:
 	rm -rf build

@@ -135,7 +135,8 @@ int main(int argc, char** argv)
     try {
         app.parse(withDoubleDashes(argc, argv));
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        // Help is no mistake; every mistake on the command line is status 2.
+        return app.exit(error) == 0 ? 0 : 2;
     }
     std::optional<double> fps;
     if (fpsText && !fpsText->empty()) {
