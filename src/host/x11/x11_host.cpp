@@ -40,9 +40,9 @@ std::atomic<bool> g_sharedMemoryFailed = false;
 int g_sharedMemoryOpcode = -1;
 std::array<int, 2> g_signalPipe { -1, -1 };
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const auto byte = static_cast<char>(signal);
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
@@ -324,6 +324,7 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
         XSelectInput(display, window, StructureNotifyMask | ExposureMask);
 
     int status = 0;
+    int endingSignal = 0;
     {
         Canvas canvas(display, window, attributes.visual, attributes.depth);
         if (!canvas.resize(attributes.width, attributes.height)) {
@@ -391,8 +392,12 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
             };
             if (XPending(display) == 0)
                 ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
-            if (watched[1].revents & POLLIN)
+            if (watched[1].revents & POLLIN) {
+                char received = 0;
+                if (::read(g_signalPipe[0], &received, 1) == 1)
+                    endingSignal = received;
                 running = false;
+            }
             if (watcher && (watched[2].revents & POLLIN))
                 watcher->poll();
             while (running && XPending(display) > 0) {
@@ -446,6 +451,14 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
     if (ownWindow && !g_windowGone)
         XDestroyWindow(display, window);
     XCloseDisplay(display);
+    // Everything is put away: end by the signal, as whoever sent it expects (it may have come
+    // just after the window went away).
+    if (char received = 0; endingSignal == 0 && ::read(g_signalPipe[0], &received, 1) == 1)
+        endingSignal = received;
+    if (endingSignal != 0) {
+        ::signal(endingSignal, SIG_DFL);
+        ::raise(endingSignal);
+    }
     return status;
 }
 

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Installs Kaleon into a temporary prefix and runs it as a hack under the real XScreenSaver
+# daemon on a virtual X server, as an unprivileged user: the hack must fill each screen with
+# colours of the palette it was given, bring shapes in, and end by SIGTERM when the daemon
+# unblanks. Run once with one X screen and once with two.
+#
+#     xscreensaver_test.sh BUILD_DIR SOURCE_DIR SCREEN_PROBE
+# Exit status 77 (skipped) when Xvfb or the daemon is missing or cannot start.
+set -uo pipefail
+build=$1 source=$2 probe=$3
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*"; [ -f "$work/daemon.log" ] && tail -20 "$work/daemon.log"; exit 1; }
+command -v Xvfb >/dev/null || skip "no Xvfb"
+command -v xscreensaver >/dev/null || skip "no xscreensaver (Debian package xscreensaver)"
+
+work=$(mktemp -d /tmp/kaleon-xss-XXXXXX)
+chmod 755 "$work"
+cleanup() {
+    [ -n "${daemon:-}" ] && kill "$daemon" 2>/dev/null
+    [ -n "${server:-}" ] && kill "$server" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install"
+chmod -R a+rX "$work/prefix"
+# The palette the hack is told to use, and its colours.
+palette=$(grep -o '<string>[0-9A-Fa-f]\{6\}</string>' "$source/resources/Ocean.plist" | sed 's/<[^>]*>//g' | tr a-f A-F)
+
+# The daemon refuses to run as root: run it (and so the hack) as nobody.
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    command -v setpriv >/dev/null || skip "running as root without setpriv"
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+
+run() { # run SCREENS...: one X screen per argument (WxH)
+    local display=:$((70 + RANDOM % 400)) screens=() home="$work/home"
+    for size in "$@"; do screens+=(-screen "$((${#screens[@]} / 3))" "${size}x24"); done
+    rm -rf "$home"; mkdir -p "$home"
+    cat > "$home/.xscreensaver" <<CONF
+mode:		one
+selected:	0
+timeout:	0:30:00
+lock:		False
+splash:		False
+fade:		False
+unfade:		False
+programs:	kaleon -root -speed 100 -palette Ocean
+CONF
+    [ "$(id -u)" -eq 0 ] && chown -R nobody:nogroup "$home"
+    Xvfb "$display" "${screens[@]}" -nolisten tcp >"$work/xvfb.log" 2>&1 & server=$!
+    for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    DISPLAY=$display xdpyinfo >/dev/null 2>&1 || skip "Xvfb did not start"
+    local env=(env -i HOME="$home" DISPLAY="$display" PATH="$work/prefix/bin:/usr/bin:/bin"
+        LSAN_OPTIONS=detect_leaks=0 ASAN_OPTIONS=detect_leaks=0)
+    # The probe adopts the hack if the daemon leaves it behind, and says how it ended. A daemon
+    # started just as the server comes up sometimes leaves at once: it gets three tries.
+    for _ in 1 2 3; do
+        "$probe" --reap "$work/ended.log" "${as_user[@]}" "${env[@]}" xscreensaver -no-splash -verbose \
+            </dev/null >"$work/daemon.log" 2>&1 & daemon=$!
+        for _ in $(seq 50); do
+            "${as_user[@]}" "${env[@]}" xscreensaver-command -version >/dev/null 2>&1 && break
+            kill -0 "$daemon" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$daemon" 2>/dev/null && break
+        sleep 0.5
+    done
+    kill -0 "$daemon" 2>/dev/null || skip "the daemon did not start: $(tail -3 "$work/daemon.log" | tr "\n" " ") $(cat "$work/ended.log")"
+    "${as_user[@]}" "${env[@]}" xscreensaver-command -activate >/dev/null || fail "activate"
+
+    local hacks=0
+    for _ in $(seq 100); do
+        hacks=$(pgrep -c -f "^kaleon -root" || true)
+        [ "$hacks" -ge $# ] && break
+        sleep 0.1
+    done
+    [ "$hacks" -eq $# ] || fail "$# screens but $hacks hacks running: $(pgrep -a -f "^kaleon -root")"
+    sleep 3.5 # three intervals: shapes have come in
+    local shown
+    shown=$(DISPLAY=$display "$probe") || fail "cannot read the screens"
+    echo "$shown"
+    [ "$(echo "$shown" | wc -l)" -eq $# ] || fail "expected $# screens"
+    while read -r _ number size _ colours; do
+        local count=0
+        for entry in $colours; do
+            local colour=${entry%%:*}
+            echo "$palette" | grep -qx "$colour" || fail "screen $number shows $colour, not an Ocean colour"
+            count=$((count + 1))
+        done
+        # The first colour is the background; a shape adds at least one more.
+        [ "$count" -ge 2 ] || fail "screen $number shows no shape over its background: $colours"
+    done <<< "$shown"
+
+    "${as_user[@]}" "${env[@]}" xscreensaver-command -deactivate >/dev/null || fail "deactivate"
+    # SIGTERM ends the hack at once (within a frame), before the screen has faded back in.
+    for _ in $(seq 10); do pgrep -f "^kaleon -root" >/dev/null || break; sleep 0.1; done
+    pgrep -f "^kaleon -root" >/dev/null && fail "the hack is still running a second after the daemon unblanked"
+    for _ in $(seq 50); do grep -q "^kaleon " "$work/ended.log" "$work/daemon.log" && break; sleep 0.1; done
+    grep -q "(kaleon) terminated with signal 15" "$work/daemon.log" || grep -q "^kaleon signal 15" "$work/ended.log" \
+        || fail "the hack did not end by SIGTERM: $(cat "$work/ended.log")"
+    "${as_user[@]}" "${env[@]}" xscreensaver-command -exit >/dev/null 2>&1
+    wait "$daemon" 2>/dev/null; daemon=
+    kill "$server"; wait "$server" 2>/dev/null; server=
+}
+
+run 640x480
+run 640x480 480x360
+echo "PASSED"
