@@ -106,6 +106,36 @@ CONF
     kill "$server"; wait "$server" 2>/dev/null; server=
 }
 
+# The settings tool reads kaleon.xml from its own folder only: show it ours in a mount
+# namespace of this test's own. It must match every option of a command line that sets them
+# all, keep them all, and run the hack in its preview.
+settings_tool() {
+    [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null && command -v xscreensaver-settings >/dev/null \
+        || { echo "settings tool check skipped: needs root, unshare and xscreensaver-settings"; return; }
+    local display=:$((70 + RANDOM % 400)) home="$work/settings-home" config="$work/config"
+    mkdir -p "$home" "$config"
+    cp /usr/share/xscreensaver/config/*.xml "$config/" 2>/dev/null
+    cp "$work/prefix/share/xscreensaver/config/kaleon.xml" "$config/"
+    local line="kaleon --root --speed 300 --direction 2 --palette Ocean.plist --fps"
+    printf 'mode:\tone\nselected:\t0\nprograms:\t%s\n' "$line" > "$home/.xscreensaver"
+    chown -R nobody:nogroup "$home"
+    Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 & server=$!
+    for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    # Mounted as root; the tool itself, like the daemon, runs no hack as root.
+    unshare -m bash -c "mount --bind '$config' /usr/share/xscreensaver/config && \
+        setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME='$home' DISPLAY=$display \
+        PATH='$work/prefix/bin:/usr/bin:/bin' ASAN_OPTIONS=detect_leaks=0 timeout 5 xscreensaver-settings --debug" \
+        >"$work/settings.log" 2>&1
+    kill "$server"; wait "$server" 2>/dev/null; server=
+    grep -q "reading .*/kaleon.xml" "$work/settings.log" || { cat "$work/settings.log"; fail "the settings tool did not read kaleon.xml"; }
+    grep "WARNING: kaleon" "$work/settings.log" && fail "kaleon.xml does not describe every option"
+    grep -q "scheduling preview \"$line\"" "$work/settings.log" || fail "the settings tool dropped options of \"$line\""
+    grep -q "forked [0-9]* (kaleon)" "$work/settings.log" || fail "the settings tool's preview did not run kaleon"
+    grep -q "(kaleon) died" "$work/settings.log" && { cat "$work/settings.log"; fail "the hack died in the settings tool's preview"; }
+    echo "settings tool: kaleon.xml read, every option kept, preview running"
+}
+
 run 640x480
 run 640x480 480x360
+settings_tool
 echo "PASSED"
