@@ -346,6 +346,11 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
             overlay.emplace();
 
         const double start = secondsNow();
+        // For the summary that --fps gives at the end: how long shapes moved.
+        double movingSeconds = 0;
+        double lastLoop = 0;
+        bool wasMoving = false;
+        int pictures = 0;
         const auto elapsed = [start] { return secondsNow() - start; };
         FrameClock clock(view->firstFrameDelay());
         auto& animator = anim::Animator::shared();
@@ -353,11 +358,15 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
         bool needsDraw = true;
         bool running = true;
         while (running && !g_windowGone) {
-            double now = elapsed();
+            const double now = elapsed();
+            if (wasMoving)
+                movingSeconds += now - lastLoop;
+            lastLoop = now;
             animator.tick(now);
             if (runFrameIfDue(*view, clock, now) && overlay)
                 overlay->stepTook(elapsed() - now);
             const bool moving = animator.hasRunningAnimations();
+            wasMoving = moving;
             if (overlay && overlay->update(elapsed()))
                 needsDraw = true;
             const auto root = view->layer();
@@ -366,6 +375,7 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
                 if (overlay && overlay->changed())
                     compositor->invalidate(FrameRateOverlay::kBox);
                 const gfx::PixelRect changed = compositor->drawFrame(*root, 1.0, elapsed());
+                pictures += changed.isEmpty() ? 0 : 1;
                 drawnRevision = root->revision();
                 needsDraw = false;
                 if (overlay) {
@@ -446,6 +456,14 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
             }
         }
         view->stopAnimation();
+        if (overlay) {
+            char summary[200];
+            std::snprintf(summary, sizeof summary,
+                "Drew %d pictures in %.1f s; sent %.3g pixels to the X server, %.3g a second while shapes moved",
+                pictures, elapsed(), static_cast<double>(canvas.pixelsSent()),
+                movingSeconds > 0 ? static_cast<double>(canvas.pixelsSent()) / movingSeconds : 0.0);
+            log(summary);
+        }
         compositor.reset();
     }
     if (ownWindow && !g_windowGone)

@@ -1,0 +1,145 @@
+// What showing the saver costs a machine without a GPU: kaleon on a 1920x1080 virtual X
+// server (Xvfb) for ten intervals at the default speed, as XScreenSaver runs it (--root) and
+// full screen in its own SDL window (--fullscreen). Counters: the CPU share of kaleon and of
+// the X server over the run (from /proc, percent of one core), kaleon's peak resident memory,
+// and, for --root, the pixels sent to the X server a second while shapes moved.
+// Reference: the same server with nothing drawing on it.
+//
+// Each run takes 45 seconds; choose one with --benchmark_filter.
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr double kTenDefaultIntervals = 45.0;
+constexpr const char* kDisplay = ":97";
+
+pid_t spawn(std::vector<std::string> arguments, const std::string& errors = "/dev/null")
+{
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    const int failed = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : child;
+}
+
+// User and system CPU seconds of a running process.
+double cpuSeconds(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14 || index == 15)
+            ticks += std::stod(field);
+        if (index == 15)
+            break;
+    }
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+double peakResidentMegabytes(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(file, line);) {
+        if (line.starts_with("VmHWM:"))
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+double secondsNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Runs `kaleon` (no arguments: nothing) on a fresh server for ten intervals.
+void measure(benchmark::State& state, std::vector<std::string> kaleon)
+{
+    const auto scratch = std::filesystem::temp_directory_path() / "kaleon-display-bench";
+    std::filesystem::create_directories(scratch);
+    ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
+    ::setenv("DISPLAY", kDisplay, 1);
+    for (auto _ : state) {
+        const pid_t server = spawn({ "Xvfb", kDisplay, "-screen", "0", "1920x1080x24", "-nolisten", "tcp" });
+        if (server < 0) {
+            state.SkipWithError("cannot start Xvfb");
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double serverStart = cpuSeconds(server);
+        const double start = secondsNow();
+        const std::string errors = (scratch / "kaleon.log").string();
+        const pid_t saver = kaleon.empty() ? 0 : spawn(kaleon, errors);
+        std::this_thread::sleep_for(std::chrono::duration<double>(kTenDefaultIntervals));
+        const double seconds = secondsNow() - start;
+        const double saverCPU = saver > 0 ? cpuSeconds(saver) : 0;
+        const double peak = saver > 0 ? peakResidentMegabytes(saver) : 0;
+        const double serverCPU = cpuSeconds(server) - serverStart;
+        if (saver > 0) {
+            ::kill(saver, SIGTERM);
+            ::waitpid(saver, nullptr, 0);
+        }
+        ::kill(server, SIGTERM);
+        ::waitpid(server, nullptr, 0);
+        state.SetIterationTime(seconds);
+        state.counters["kaleon_cpu_percent"] = 100 * saverCPU / seconds;
+        state.counters["x_server_cpu_percent"] = 100 * serverCPU / seconds;
+        state.counters["together_cpu_percent"] = 100 * (saverCPU + serverCPU) / seconds;
+        state.counters["kaleon_peak_MB"] = peak;
+        // "... sent N pixels to the X server, R a second while shapes moved"
+        std::ifstream log(errors);
+        for (std::string line; std::getline(log, line);) {
+            if (line.starts_with("Drew "))
+                state.counters["pixels_sent_per_moving_second"] = std::stod(line.substr(line.rfind(", ") + 2));
+        }
+    }
+    std::filesystem::remove_all(scratch);
+}
+
+void BM_IdleServerReference(benchmark::State& state)
+{
+    measure(state, {});
+}
+BENCHMARK(BM_IdleServerReference)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_HackRoot1920x1080(benchmark::State& state)
+{
+    measure(state, { KALEON_BINARY, "--root", "--fps" });
+}
+BENCHMARK(BM_HackRoot1920x1080)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_Fullscreen1920x1080(benchmark::State& state)
+{
+    measure(state, { KALEON_BINARY, "--fullscreen" });
+}
+BENCHMARK(BM_Fullscreen1920x1080)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
