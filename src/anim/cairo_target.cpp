@@ -4,13 +4,16 @@
 
 namespace kaleon::anim {
 
-CairoTarget::CairoTarget(cairo_t* context)
+CairoTarget::CairoTarget(cairo_t* context, std::optional<gfx::Size> size)
     : m_context(context)
+    , m_size(size)
 {
 }
 
 gfx::Size CairoTarget::pixelSize() const
 {
+    if (m_size)
+        return *m_size;
     cairo_surface_t* surface = cairo_get_target(m_context);
     if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE)
         return {};

@@ -4,14 +4,16 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace kaleon::anim {
 
-// Draws into a Cairo context (a bitmap, a PNG render, a test). It borrows the context and
-// draws on top of whatever the context's current transform says.
+// Draws into a Cairo context (a bitmap, a PNG render, a widget, a test). It borrows the
+// context and draws on top of whatever the context's current transform says. Its size is the
+// image surface's, or `size` (in the context's user space) for any other surface.
 class CairoTarget : public RenderTarget {
 public:
-    explicit CairoTarget(cairo_t* context);
+    explicit CairoTarget(cairo_t* context, std::optional<gfx::Size> size = std::nullopt);
 
     gfx::Size pixelSize() const override;
     ImageHandle upload(const std::shared_ptr<const gfx::Bitmap>& bitmap) override;
@@ -29,6 +31,7 @@ private:
     void applyTransform(const gfx::AffineTransform& transform);
 
     cairo_t* m_context;
+    std::optional<gfx::Size> m_size;
     bool m_clipped = false;
     std::map<ImageHandle, std::shared_ptr<const gfx::Bitmap>> m_images;
     ImageHandle m_nextHandle = 1;

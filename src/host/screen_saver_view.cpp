@@ -1,8 +1,30 @@
 #include "host/screen_saver_view.h"
 
+#include "host/configure_sheet.h"
+
 #include <cmath>
 
 namespace kaleon::host {
+
+namespace {
+
+ConfigureSheetMaker& sheetMaker()
+{
+    static ConfigureSheetMaker maker;
+    return maker;
+}
+
+} // namespace
+
+void setConfigureSheetMaker(ConfigureSheetMaker maker)
+{
+    sheetMaker() = std::move(maker);
+}
+
+const ConfigureSheetMaker& configureSheetMaker()
+{
+    return sheetMaker();
+}
 
 ScreenSaverView::ScreenSaverView(gfx::Rect frame, bool isPreview)
     : m_frame(frame)

@@ -43,6 +43,8 @@ public:
     std::shared_ptr<anim::Layer> layer() const { return m_layer; }
 
     virtual bool hasConfigureSheet() const { return false; }
+    // The sheet's window (see ConfigureSheet::window); empty without one.
+    virtual void* configureSheet() { return nullptr; }
     // Seconds the host waits after starting the view before its first frame call.
     virtual double firstFrameDelay() const { return 0; }
 

@@ -213,6 +213,21 @@ std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()
     return picture;
 }
 
+const std::shared_ptr<host::ConfigureSheet>& KaleonScreensaverView::configureWindowController()
+{
+    if (!m_configureWindowController) {
+        if (const auto& make = host::configureSheetMaker())
+            m_configureWindowController = make();
+    }
+    return m_configureWindowController;
+}
+
+void* KaleonScreensaverView::configureSheet()
+{
+    const auto& controller = configureWindowController();
+    return controller ? controller->window() : nullptr;
+}
+
 double KaleonScreensaverView::firstFrameDelay() const
 {
     return m_logoLayer ? kLogoFadeShare * animationInterval() : 0.0;

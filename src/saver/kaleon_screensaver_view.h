@@ -4,6 +4,7 @@
 #include "anim/layer.h"
 #include "core/notification_center.h"
 #include "gfx/bitmap.h"
+#include "host/configure_sheet.h"
 #include "host/screen_saver_view.h"
 
 #include <cstdint>
@@ -21,6 +22,12 @@ public:
     ~KaleonScreensaverView() override;
 
     bool isFlipped() const override { return true; }
+    bool hasConfigureSheet() const override { return true; }
+    // The window of `configureWindowController`; empty where this process shows no sheets.
+    void* configureSheet() override;
+    // The sheet's controller, made (with its window, filled from the settings) on first demand
+    // and kept for the view's life; empty where this process shows no sheets.
+    const std::shared_ptr<host::ConfigureSheet>& configureWindowController();
     // While the logo fades, the first shape waits for it.
     double firstFrameDelay() const override;
     void animateOneFrame() override;
@@ -69,6 +76,7 @@ protected:
     std::uint64_t m_viewPositionIndex = 0;
     double m_contentScale = 1.0;
     std::weak_ptr<host::Window> m_parentWindow;
+    std::shared_ptr<host::ConfigureSheet> m_configureWindowController;
     std::shared_ptr<anim::Layer> m_logoLayer;
     bool m_shouldRun = true;
     // The last picture made, painted into again (in place) while it is the background's.

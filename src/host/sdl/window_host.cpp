@@ -4,6 +4,7 @@
 #include "anim/layer.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
+#include "host/gpu.h"
 #include "host/sdl/sdl_target.h"
 #include "host/settings_watcher.h"
 
@@ -16,7 +17,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <string_view>
 #include <thread>
@@ -88,18 +88,6 @@ bool emulatesGL(SDL_Renderer* renderer)
     const std::string_view text(name);
     for (const std::string_view software : { "llvmpipe", "softpipe", "swrast", "Software Rasterizer" }) {
         if (text.find(software) != std::string_view::npos)
-            return true;
-    }
-    return false;
-}
-
-// Whether the machine has a GPU to render with: a DRM render node. Without one any GL would be
-// emulated, and merely trying it loads a hundred megabytes of emulator.
-bool hasRenderNode()
-{
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error)) {
-        if (entry.path().filename().string().starts_with("renderD"))
             return true;
     }
     return false;
