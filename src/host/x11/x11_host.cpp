@@ -42,7 +42,7 @@ std::array<int, 2> g_signalPipe { -1, -1 };
 
 void onSignal(int signal)
 {
-    const auto byte = static_cast<char>(signal);
+    const auto byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
@@ -153,12 +153,12 @@ private:
         m_segment.shmaddr = image->data = static_cast<char*>(::shmat(m_segment.shmid, nullptr, 0));
         m_segment.readOnly = False;
         g_sharedMemoryFailed = false;
-        const bool attached = image->data != reinterpret_cast<char*>(-1) && XShmAttach(m_display, &m_segment);
+        const bool attached = reinterpret_cast<std::intptr_t>(image->data) != -1 && XShmAttach(m_display, &m_segment);
         XSync(m_display, False);
         // Gone once both sides let go, whatever happens to us.
         ::shmctl(m_segment.shmid, IPC_RMID, nullptr);
         if (!attached || g_sharedMemoryFailed) {
-            if (image->data != reinterpret_cast<char*>(-1))
+            if (reinterpret_cast<std::intptr_t>(image->data) != -1)
                 ::shmdt(image->data);
             image->data = nullptr;
             XDestroyImage(image);
@@ -178,7 +178,7 @@ private:
             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, stride);
         if (!image)
             std::free(pixels);
-        return image;
+        return image; // NOLINT(clang-analyzer-unix.Malloc): the image owns the pixels now
     }
 
     void release()
@@ -403,7 +403,7 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
             if (XPending(display) == 0)
                 ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
             if (watched[1].revents & POLLIN) {
-                char received = 0;
+                unsigned char received = 0;
                 if (::read(g_signalPipe[0], &received, 1) == 1)
                     endingSignal = received;
                 running = false;
@@ -471,7 +471,7 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
     XCloseDisplay(display);
     // Everything is put away: end by the signal, as whoever sent it expects (it may have come
     // just after the window went away).
-    if (char received = 0; endingSignal == 0 && ::read(g_signalPipe[0], &received, 1) == 1)
+    if (unsigned char received = 0; endingSignal == 0 && ::read(g_signalPipe[0], &received, 1) == 1)
         endingSignal = received;
     if (endingSignal != 0) {
         ::signal(endingSignal, SIG_DFL);
