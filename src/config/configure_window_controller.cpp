@@ -25,6 +25,25 @@ constexpr std::string_view kFirstHandleAddress = "https://social.example.org/@ka
 constexpr std::string_view kSecondHandle = "@kaleonshapes";
 constexpr std::string_view kSecondHandleAddress = "https://social.example.org/@kaleonshapes";
 
+// Marks the controls as filled from the settings while it lives: their changes are not the
+// user's then.
+class Filling {
+public:
+    explicit Filling(bool& flag)
+        : m_flag(flag)
+        , m_was(flag)
+    {
+        flag = true;
+    }
+    ~Filling() { m_flag = m_was; }
+    Filling(const Filling&) = delete;
+    Filling& operator=(const Filling&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
+
 KaleonConfigureWindowController* controllerOf(gpointer anchor)
 {
     return static_cast<KaleonConfigureWindowController*>(g_object_get_data(G_OBJECT(anchor), kControllerKey));
@@ -83,10 +102,12 @@ std::shared_ptr<KaleonConfigureWindowController> KaleonConfigureWindowController
     g_object_unref(scope);
     gtk_builder_set_current_object(builder, controller->m_anchor);
     GError* error = nullptr;
-    // The controls report their first values while the file loads: not the user's changes.
-    controller->m_filling = true;
-    const bool loaded = gtk_builder_add_from_file(builder, file.c_str(), &error);
-    controller->m_filling = false;
+    bool loaded = false;
+    {
+        // The controls report their first values while the file loads: not the user's changes.
+        const Filling filling(controller->m_filling);
+        loaded = gtk_builder_add_from_file(builder, file.c_str(), &error);
+    }
     const auto object = [builder](const char* id) { return gtk_builder_get_object(builder, id); };
     if (!loaded || !GTK_IS_WINDOW(object("window")) || !GTK_IS_DROP_DOWN(object("colorPaletteButton"))
         || !GTK_IS_RANGE(object("speedSlider")) || !GTK_IS_DRAWING_AREA(object("swatchesView"))
@@ -128,17 +149,16 @@ KaleonConfigureWindowController::~KaleonConfigureWindowController()
 
 void KaleonConfigureWindowController::awakeFromNib()
 {
-    m_filling = true;
     setupColorPalettes();
     setupSpeed();
     setupSwatches();
     setupAnimationDirection();
     setupCredits();
-    m_filling = false;
 }
 
 void KaleonConfigureWindowController::setupColorPalettes()
 {
+    const Filling filling(m_filling);
     m_colorPalettes = supply::TGColorPalette::allColorPalettes();
     m_currentPalette = supply::TGColorPalette::currentPalette();
     GtkStringList* items = itemsOf(m_colorPaletteButton);
@@ -163,6 +183,7 @@ void KaleonConfigureWindowController::setupColorPalettes()
 
 void KaleonConfigureWindowController::setupSpeed()
 {
+    const Filling filling(m_filling);
     const double minimum = gtk_adjustment_get_lower(gtk_range_get_adjustment(m_speedSlider));
     const double maximum = gtk_adjustment_get_upper(gtk_range_get_adjustment(m_speedSlider));
     const float stored = supply::moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey);
@@ -171,6 +192,7 @@ void KaleonConfigureWindowController::setupSpeed()
 
 void KaleonConfigureWindowController::setupSwatches()
 {
+    const Filling filling(m_filling);
     if (m_currentPalette && !m_colorPalettes.empty())
         m_swatchesView->setColors(m_currentPalette->colors());
     else
@@ -180,6 +202,7 @@ void KaleonConfigureWindowController::setupSwatches()
 
 void KaleonConfigureWindowController::setupAnimationDirection()
 {
+    const Filling filling(m_filling);
     const auto direction = supply::moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey);
     const auto count = g_list_model_get_n_items(G_LIST_MODEL(itemsOf(m_animationDirectionButton)));
     // A stored direction the list does not hold (the saver draws it without motion) selects none.
@@ -190,6 +213,7 @@ void KaleonConfigureWindowController::setupAnimationDirection()
 
 void KaleonConfigureWindowController::setupCredits()
 {
+    const Filling filling(m_filling);
     AttributedString credits(std::string(kProduct) + " | ");
     credits.append(hyperlinkForString(std::string(kSite), std::string(kSiteAddress)));
     credits.append("\n");
@@ -245,9 +269,7 @@ void KaleonConfigureWindowController::colorPaletteChanged(GtkDropDown* sender)
     m_currentPalette = m_colorPalettes[index];
     if (!store(defaultsKeyForControl(tag), PlistValue(m_currentPalette->filename()))) {
         m_currentPalette = previous;
-        m_filling = true;
         setupColorPalettes();
-        m_filling = false;
     }
     setupSwatches();
 }
@@ -258,9 +280,7 @@ void KaleonConfigureWindowController::animationDirectionChanged(GtkDropDown* sen
     if (m_filling || index == GTK_INVALID_LIST_POSITION)
         return;
     if (!store(supply::TGKaleonAnimationDirectionDefaultsKey, PlistValue(static_cast<std::int64_t>(index)))) {
-        m_filling = true;
         setupAnimationDirection();
-        m_filling = false;
     }
 }
 
@@ -272,9 +292,7 @@ void KaleonConfigureWindowController::speedChanged(GtkRange* sender)
     const double speed
         = (gtk_adjustment_get_lower(range) + gtk_adjustment_get_upper(range)) - gtk_range_get_value(sender);
     if (!store(supply::TGKaleonSpeedDefaultsKey, PlistValue(static_cast<double>(static_cast<float>(speed))))) {
-        m_filling = true;
         setupSpeed();
-        m_filling = false;
     }
 }
 
