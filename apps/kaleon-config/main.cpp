@@ -34,6 +34,7 @@ Examples:
 
 constexpr int kPreviewWidth = 400;
 constexpr int kPreviewHeight = 225;
+constexpr int kScreenshotTries = 100;
 
 struct Options {
     std::string screenshot;
@@ -53,6 +54,7 @@ struct Settings {
     std::shared_ptr<PreviewRefresh> refresh;
     GMainLoop* loop = nullptr;
     int status = 0;
+    int screenshotTries = 0;
 };
 
 void showSheet(Settings& settings)
@@ -129,10 +131,12 @@ std::shared_ptr<gfx::Bitmap> pictureOf(GtkWindow* window)
     return bitmap;
 }
 
-// Writes the window (with its sheet beside it) and quits.
-void takeScreenshot(Settings& settings, const Options& options)
+// Writes the window (with its sheet beside it) and quits; false while GTK has nothing drawn to give yet.
+bool takeScreenshot(Settings& settings, const Options& options)
 {
     auto picture = pictureOf(settings.window);
+    if (!picture && ++settings.screenshotTries < kScreenshotTries)
+        return false;
     if (picture && options.sheet && settings.preview->view()) {
         if (auto* sheet = static_cast<GtkWindow*>(settings.preview->view()->configureSheet())) {
             const auto sheetPicture = pictureOf(sheet);
@@ -157,6 +161,7 @@ void takeScreenshot(Settings& settings, const Options& options)
         settings.status = 1;
     }
     g_main_loop_quit(settings.loop);
+    return true;
 }
 
 } // namespace
@@ -169,7 +174,8 @@ int main(int argc, char** argv)
     app.add_option("--screenshot", options.screenshot, "Write a PNG picture of the window to FILE, then exit")
         ->option_text("FILE");
     app.add_flag("--sheet", options.sheet, "With --screenshot: show the Options sheet too");
-    app.add_option("--delay", options.delay, "With --screenshot: seconds to wait before the picture (default 1.5)")
+    app.add_option("--delay", options.delay,
+           "With --screenshot: seconds to wait before the picture, at least until the preview's first (default 1.5)")
         ->check(CLI::Range(0.0, 60.0))
         ->option_text("S");
     try {
@@ -200,9 +206,16 @@ int main(int argc, char** argv)
         screenshotOptions = options;
         if (options.sheet)
             g_idle_add_once([](gpointer data) { showSheet(*static_cast<Settings*>(data)); }, &settings);
-        g_timeout_add_once(
-            static_cast<guint>(options.delay * 1000),
-            [](gpointer data) { takeScreenshot(*static_cast<Settings*>(data), screenshotOptions); }, &settings);
+        // After the delay, and not before the preview has drawn its first picture.
+        g_timeout_add(
+            std::max(10u, static_cast<guint>(options.delay * 1000)),
+            [](gpointer data) -> gboolean {
+                auto& shown = *static_cast<Settings*>(data);
+                if (shown.preview->framesDrawn() == 0 || !takeScreenshot(shown, screenshotOptions))
+                    return G_SOURCE_CONTINUE;
+                return G_SOURCE_REMOVE;
+            },
+            &settings);
     }
     g_main_loop_run(settings.loop);
     if (!options.screenshot.empty())
