@@ -3,9 +3,11 @@
 // full screen in its own SDL window (--fullscreen). Counters: the CPU share of kaleon and of
 // the X server over the run (from /proc, percent of one core), kaleon's peak resident memory,
 // and, for --root, the pixels sent to the X server a second while shapes moved.
-// Reference: the same server with nothing drawing on it.
+// The settings window (kaleon-config) is measured the same way with its 400x225 preview, and
+// for the time from launch to a picture of its first preview frame.
+// Reference: the same server with nothing drawing on it; for the launch, `kaleon-config --help`.
 //
-// Each run takes 45 seconds; choose one with --benchmark_filter.
+// Each CPU run takes 45 seconds; choose one with --benchmark_filter.
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -78,20 +80,34 @@ double secondsNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Runs `kaleon` (no arguments: nothing) on a fresh server for ten intervals.
-void measure(benchmark::State& state, std::vector<std::string> kaleon)
+std::filesystem::path scratchFolder()
 {
     const auto scratch = std::filesystem::temp_directory_path() / "kaleon-display-bench";
     std::filesystem::create_directories(scratch);
     ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     ::setenv("DISPLAY", kDisplay, 1);
-    for (auto _ : state) {
-        const pid_t server = spawn({ "Xvfb", kDisplay, "-screen", "0", "1920x1080x24", "-nolisten", "tcp" });
-        if (server < 0) {
-            state.SkipWithError("cannot start Xvfb");
-            return;
-        }
+    ::setenv("GDK_BACKEND", "x11", 1);
+    return scratch;
+}
+
+pid_t startServer(benchmark::State& state)
+{
+    const pid_t server = spawn({ "Xvfb", kDisplay, "-screen", "0", "1920x1080x24", "-nolisten", "tcp" });
+    if (server < 0)
+        state.SkipWithError("cannot start Xvfb");
+    else
         std::this_thread::sleep_for(std::chrono::seconds(1));
+    return server;
+}
+
+// Runs `kaleon` (no arguments: nothing) on a fresh server for ten intervals.
+void measure(benchmark::State& state, std::vector<std::string> kaleon)
+{
+    const auto scratch = scratchFolder();
+    for (auto _ : state) {
+        const pid_t server = startServer(state);
+        if (server < 0)
+            return;
         const double serverStart = cpuSeconds(server);
         const double start = secondsNow();
         const std::string errors = (scratch / "kaleon.log").string();
@@ -139,6 +155,57 @@ void BM_Fullscreen1920x1080(benchmark::State& state)
     measure(state, { KALEON_BINARY, "--fullscreen" });
 }
 BENCHMARK(BM_Fullscreen1920x1080)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_SettingsWindowPreview(benchmark::State& state)
+{
+    measure(state, { KALEON_CONFIG_BINARY });
+}
+BENCHMARK(BM_SettingsWindowPreview)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// Seconds from starting `command` to its exit, on one server for all iterations.
+void timeRuns(benchmark::State& state, std::vector<std::string> command)
+{
+    const auto scratch = scratchFolder();
+    const pid_t server = startServer(state);
+    if (server < 0)
+        return;
+    for (auto _ : state) {
+        const double start = secondsNow();
+        const pid_t child = spawn(command);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        state.SetIterationTime(secondsNow() - start);
+        if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("the command failed");
+    }
+    ::kill(server, SIGTERM);
+    ::waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(scratch);
+}
+
+void BM_SettingsWindowLaunchReference(benchmark::State& state)
+{
+    timeRuns(state, { KALEON_CONFIG_BINARY, "--help" });
+}
+BENCHMARK(BM_SettingsWindowLaunchReference)
+    ->Iterations(1)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly()
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Launch, open the window, derive the shape key, draw the first preview frame, write its picture.
+void BM_SettingsWindowFirstFrame(benchmark::State& state)
+{
+    const auto picture = std::filesystem::temp_directory_path() / "kaleon-display-bench" / "first.png";
+    timeRuns(state, { KALEON_CONFIG_BINARY, "--screenshot", picture.string(), "--delay", "0" });
+}
+BENCHMARK(BM_SettingsWindowFirstFrame)
+    ->Iterations(1)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly()
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
