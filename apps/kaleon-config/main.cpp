@@ -135,23 +135,24 @@ std::shared_ptr<gfx::Bitmap> pictureOf(GtkWindow* window)
 bool takeScreenshot(Settings& settings, const Options& options)
 {
     auto picture = pictureOf(settings.window);
-    if (!picture && ++settings.screenshotTries < kScreenshotTries)
+    GtkWindow* sheet = options.sheet && settings.preview->view()
+        ? static_cast<GtkWindow*>(settings.preview->view()->configureSheet())
+        : nullptr;
+    const auto sheetPicture = sheet ? pictureOf(sheet) : nullptr;
+    if ((!picture || (sheet && !sheetPicture)) && ++settings.screenshotTries < kScreenshotTries)
         return false;
-    if (picture && options.sheet && settings.preview->view()) {
-        if (auto* sheet = static_cast<GtkWindow*>(settings.preview->view()->configureSheet())) {
-            const auto sheetPicture = pictureOf(sheet);
-            constexpr int kGap = 16;
-            const int width = picture->width() + (sheetPicture ? kGap + sheetPicture->width() : 0);
-            const int height = std::max(picture->height(), sheetPicture ? sheetPicture->height() : 0);
-            auto both = gfx::Bitmap::create(width, height);
-            if (both && sheetPicture) {
-                const auto context = both->createContext();
-                picture->paint(context.get(), 1.0);
-                cairo_translate(context.get(), picture->width() + kGap, 0);
-                sheetPicture->paint(context.get(), 1.0);
-                picture = both;
-            }
+    if (picture && options.sheet) {
+        constexpr int kGap = 16;
+        auto both = sheetPicture ? gfx::Bitmap::create(picture->width() + kGap + sheetPicture->width(),
+                        std::max(picture->height(), sheetPicture->height()))
+                                 : nullptr;
+        if (both) {
+            const auto context = both->createContext();
+            picture->paint(context.get(), 1.0);
+            cairo_translate(context.get(), picture->width() + kGap, 0);
+            sheetPicture->paint(context.get(), 1.0);
         }
+        picture = both;
     }
     if (!picture) {
         log("kaleon-config: cannot draw the window");

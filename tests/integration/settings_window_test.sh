@@ -40,8 +40,22 @@ shows_only() { # shows_only DISPLAY PALETTE_FILE: every colour on the screen is 
     done
 }
 
+png_width() { # png_width FILE: the width in a PNG header, or nothing
+    [ "$(head -c 4 "$1" 2>/dev/null | tail -c 3)" = PNG ] && od -An -N4 -j16 -tu1 "$1" |
+        awk '{ print ((($1 * 256 + $2) * 256 + $3) * 256 + $4) }'
+}
+
 ui=:$((500 + RANDOM % 200)) saver=:$((700 + RANDOM % 200))
 start_server "$ui" 800x600
+
+# Pictures of the window, alone and with its sheet, drawn by GTK itself.
+DISPLAY=$ui "$build/apps/kaleon-config/kaleon-config" --screenshot "$work/window.png" --delay 0 ||
+    fail "no picture of the window"
+DISPLAY=$ui "$build/apps/kaleon-config/kaleon-config" --screenshot "$work/sheet.png" --sheet --delay 0 ||
+    fail "no picture of the window with its sheet"
+alone=$(png_width "$work/window.png") both=$(png_width "$work/sheet.png")
+[ "${alone:-0}" -ge 400 ] && [ "${both:-0}" -gt $((alone + 200)) ] ||
+    fail "pictures ${alone:-none} and ${both:-none} pixels wide: no window or no sheet"
 start_server "$saver" 320x200
 DISPLAY=$saver "$build/apps/kaleon/kaleon" --root --speed 100 >"$work/saver.log" 2>&1 & pids+=($!)
 sleep 1.5
