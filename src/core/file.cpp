@@ -1,10 +1,9 @@
 #include "core/file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,23 @@ Error fileError(const std::string& what, int error)
     return Error { std::string(kFileErrorDomain), error, what + ": " + std::strerror(error) };
 }
 
+struct ScopedDescriptor {
+    int descriptor;
+    explicit ScopedDescriptor(int open)
+        : descriptor(open)
+    {
+    }
+    ScopedDescriptor(const ScopedDescriptor&) = delete;
+    ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+    ~ScopedDescriptor() { ::close(descriptor); }
+};
+
+Error tooLarge(const std::filesystem::path& path, size_t limit)
+{
+    return Error { std::string(kFileErrorDomain), EFBIG,
+        "cannot read " + path.string() + ": larger than " + std::to_string(limit / (1024 * 1024)) + " MB" };
+}
+
 // The permissions a newly created file gets under the process's umask.
 mode_t newFileMode()
 {
@@ -27,14 +43,41 @@ mode_t newFileMode()
 
 } // namespace
 
-Result<std::string> readFile(const std::filesystem::path& path)
+Result<std::string> readFile(const std::filesystem::path& path, size_t limit)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    // Not blocking: a FIFO must not hang the reader before it is found not to be a file.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (descriptor < 0)
         return fileError("cannot open " + path.string(), errno);
-    std::string contents { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
-    if (file.bad())
-        return Error { std::string(kFileErrorDomain), EIO, "cannot read " + path.string() };
+    const ScopedDescriptor closer { descriptor };
+    struct stat status { };
+    if (::fstat(descriptor, &status) != 0)
+        return fileError("cannot read " + path.string(), errno);
+    if (S_ISDIR(status.st_mode))
+        return Error { std::string(kFileErrorDomain), EISDIR, "cannot read " + path.string() + ": it is a folder" };
+    if (!S_ISREG(status.st_mode))
+        return Error { std::string(kFileErrorDomain), EINVAL, "cannot read " + path.string() + ": not a regular file" };
+    if (static_cast<std::uint64_t>(status.st_size) > limit)
+        return tooLarge(path, limit);
+    std::string contents(static_cast<size_t>(status.st_size), '\0');
+    size_t filled = 0;
+    // The size may change while reading: read to the end, but never past the limit.
+    for (;;) {
+        if (filled == contents.size()) {
+            if (contents.size() > limit)
+                return tooLarge(path, limit);
+            contents.resize(std::min(limit + 1, std::max<size_t>(4096, contents.size() * 2)));
+        }
+        const ssize_t n = ::read(descriptor, contents.data() + filled, contents.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fileError("cannot read " + path.string(), errno);
+        if (n == 0)
+            break;
+        filled += static_cast<size_t>(n);
+    }
+    contents.resize(filled);
     return contents;
 }
 

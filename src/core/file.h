@@ -13,8 +13,12 @@ namespace kaleon {
 
 inline constexpr std::string_view kFileErrorDomain = "File";
 
-// The whole contents of a file, or why it could not be read.
-Result<std::string> readFile(const std::filesystem::path& path);
+// Shapes, palettes and settings are never near this large.
+inline constexpr size_t kReadFileLimit = 16 * 1024 * 1024;
+
+// The whole contents of a regular file of at most `limit` bytes, or why it could not be read
+// (a folder, a device, a FIFO, a larger file).
+Result<std::string> readFile(const std::filesystem::path& path, size_t limit = kReadFileLimit);
 
 // A file that replaces its destination as a whole or not at all. What is written goes to a
 // temporary file beside the destination that only its owner may read; `commit` flushes it to

@@ -17,9 +17,67 @@ using MallocText = CHandle<char, std::free>;
 // Deeper trees than this are refused rather than walked, so hostile files cannot exhaust the stack.
 constexpr int kMaximumDepth = 128;
 
+// The plist library builds and frees trees recursively, so depth is judged before it sees a
+// file. A binary list cannot be deeper than it has objects; at this many the library's
+// recursion stays well within a worker thread's stack.
+constexpr std::uint64_t kMaximumBinaryObjects = 10000;
+constexpr std::string_view kBinaryMagic = "bplist00";
+constexpr size_t kBinaryTrailerSize = 32;
+
 Error plistError(std::string message)
 {
     return Error { std::string(kPlistErrorDomain), 1, std::move(message) };
+}
+
+// Whether an XML property list nests arrays and dictionaries deeper than `limit`. Comments,
+// CDATA and processing instructions are skipped; text cannot hold a bare '<'.
+bool nestsDeeperThan(std::string_view text, int limit)
+{
+    int depth = 0;
+    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::string_view tag = text.substr(at + 1);
+        const auto skipTo = [&](std::string_view end) {
+            const size_t found = text.find(end, at);
+            at = found == std::string_view::npos ? text.size() - 1 : found;
+        };
+        if (tag.starts_with("!--")) {
+            skipTo("-->");
+        } else if (tag.starts_with("![CDATA[")) {
+            skipTo("]]>");
+        } else if (tag.starts_with("/array") || tag.starts_with("/dict")) {
+            --depth;
+        } else if (tag.starts_with("array") || tag.starts_with("dict")) {
+            const size_t close = tag.find('>');
+            const bool empty = close != std::string_view::npos && close > 0 && tag[close - 1] == '/';
+            if (!empty && ++depth > limit)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::uint64_t bigEndian64(std::span<const std::uint8_t> bytes)
+{
+    std::uint64_t value = 0;
+    for (const auto byte : bytes.first(8))
+        value = value << 8 | byte;
+    return value;
+}
+
+// Refuses what the plist library must not be given.
+Result<void> checkShape(std::span<const std::uint8_t> bytes)
+{
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (text.starts_with(kBinaryMagic)) {
+        // The trailer ends the file: 6 unused bytes, two sizes, then the object count.
+        if (bytes.size() >= kBinaryMagic.size() + kBinaryTrailerSize
+            && bigEndian64(bytes.subspan(bytes.size() - kBinaryTrailerSize + 8)) > kMaximumBinaryObjects)
+            return plistError("property list has too many objects");
+        return {};
+    }
+    if (nestsDeeperThan(text, kMaximumDepth))
+        return plistError("property list nested too deeply");
+    return {};
 }
 
 Result<PlistValue> fromNode(plist_t node, int depth)
@@ -142,6 +200,8 @@ Result<PlistValue> parsePlist(std::span<const std::uint8_t> bytes)
         return plistError("empty property list");
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
         return plistError("property list too large");
+    if (auto acceptable = checkShape(bytes); !acceptable)
+        return acceptable.error();
     plist_t raw = nullptr;
     plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), &raw);
     const PlistHandle root(raw);

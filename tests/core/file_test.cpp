@@ -18,6 +18,21 @@ mode_t permissions(const std::filesystem::path& path)
 
 } // namespace
 
+TEST(ReadFile, ReadsOnlyRegularFilesOfBoundedSize)
+{
+    test::TemporaryDirectory folder;
+    test::writeFile(folder / "small", "twelve bytes");
+    EXPECT_EQ(readFile(folder / "small").value(), "twelve bytes");
+    EXPECT_FALSE(readFile(folder / "small", 11));
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    // Each of these used to abort, hang or read until memory ran out.
+    for (const auto& path : { folder.path(), folder / "fifo", std::filesystem::path("/dev/zero") }) {
+        const auto read = readFile(path);
+        ASSERT_FALSE(read) << path;
+        EXPECT_NE(read.error().message.find(path.string()), std::string::npos);
+    }
+}
+
 TEST(AtomicFile, ReplacesAsAWholeOrNotAtAll)
 {
     test::TemporaryDirectory folder;

@@ -72,15 +72,42 @@ TEST(Plist, RefusesWhatIsNoPropertyList)
     EXPECT_FALSE(parsePlist(bytesOf("not a plist at all")));
 }
 
+// Deep enough that the plist library's own recursion would overflow the stack.
 TEST(Plist, RefusesTreesNestedTooDeeply)
 {
+    constexpr int kDepth = 200000;
     std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-    for (int i = 0; i < 500; ++i)
+    for (int i = 0; i < kDepth; ++i)
         deep += "<array>";
-    for (int i = 0; i < 500; ++i)
+    for (int i = 0; i < kDepth; ++i)
         deep += "</array>";
     deep += "</plist>";
     EXPECT_FALSE(parsePlist(bytesOf(deep)));
+
+    // Binary: object i is a one-element array holding object i + 1; 4-byte references.
+    std::vector<std::uint8_t> binary { 'b', 'p', 'l', 'i', 's', 't', '0', '0' };
+    std::vector<std::uint32_t> offsets;
+    const auto append32 = [&](std::uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            binary.push_back(static_cast<std::uint8_t>(value >> shift));
+    };
+    for (std::uint32_t i = 0; i < kDepth; ++i) {
+        offsets.push_back(static_cast<std::uint32_t>(binary.size()));
+        binary.push_back(i + 1 < kDepth ? 0xA1 : 0xA0);
+        if (i + 1 < kDepth)
+            append32(i + 1);
+    }
+    const auto table = static_cast<std::uint32_t>(binary.size());
+    for (const auto offset : offsets)
+        append32(offset);
+    binary.insert(binary.end(), { 0, 0, 0, 0, 0, 0, 4, 4 });
+    for (const std::uint32_t value : { 0u, std::uint32_t(kDepth), 0u, 0u, 0u, table }) // count, top, table, 64-bit
+        append32(value);
+    EXPECT_FALSE(parsePlist(binary));
+
+    // Comments and empty containers do not count as nesting.
+    EXPECT_TRUE(parsePlist(bytesOf("<?xml version=\"1.0\"?><plist><!-- <array><array> --><array><array/>"
+                                   "<dict/></array></plist>")));
 }
 
 TEST(Plist, ReadsFilesAndReportsMissingOnes)
