@@ -119,14 +119,30 @@ Result<Bytes> parseHex(const std::string& text, const char* what)
     return std::move(*bytes);
 }
 
+// A value the containers store in a fixed number of bytes: any other length would make a
+// container that cannot be read back (or reads back wrong).
+Result<Bytes> parseHex(const std::string& text, const char* what, size_t size)
+{
+    auto bytes = parseHex(text, what);
+    if (bytes && bytes->size() != size)
+        return failure(std::string(what) + " must be " + std::to_string(size) + " bytes (" + std::to_string(2 * size)
+            + " hex digits), not " + std::to_string(bytes->size()));
+    return bytes;
+}
+
 // The first line of the file, without its line ending, as `openssl -pass file:` reads it.
 Result<std::string> passwordFromFile(const std::string& path)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return failure("cannot read the password file " + path + ": it is a folder");
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return failure("cannot read the password file " + path + ": " + std::strerror(errno));
     std::string line;
     std::getline(file, line);
+    if (file.bad())
+        return failure("cannot read the password file " + path + ": " + std::strerror(errno));
     return line;
 }
 
@@ -188,16 +204,20 @@ public:
             m_replacement.reset();
             return {};
         }
+        bool written = true;
         if (m_holdBack && m_file) {
             std::rewind(m_file);
             std::vector<char> buffer(kChunkSize);
             size_t n = 0;
-            while ((n = std::fread(buffer.data(), 1, buffer.size(), m_file)) > 0)
-                std::fwrite(buffer.data(), 1, n, stdout);
+            while (written && (n = std::fread(buffer.data(), 1, buffer.size(), m_file)) > 0)
+                written = std::fwrite(buffer.data(), 1, n, stdout) == n;
+            if (std::ferror(m_file))
+                return failure(std::string("cannot read the held-back output: ") + std::strerror(errno));
         } else if (m_holdBack) {
-            std::fwrite(m_held.data(), 1, m_held.size(), stdout);
+            written = std::fwrite(m_held.data(), 1, m_held.size(), stdout) == m_held.size();
         }
-        if (std::fflush(stdout) != 0)
+        // A failed write may already have dropped its buffer: fflush alone would then succeed.
+        if (!written || std::fflush(stdout) != 0 || std::ferror(stdout))
             return failure(std::string("cannot write the output: ") + std::strerror(errno));
         return {};
     }
@@ -294,7 +314,7 @@ Result<std::shared_ptr<TGCryptor>> makeKeyCryptor(
     const auto hmac = HMACKey ? std::optional<ByteView>(*HMACKey) : std::nullopt;
     std::optional<Bytes> IV;
     if (!options.IVHex.empty()) {
-        auto parsed = parseHex(options.IVHex, "--iv");
+        auto parsed = parseHex(options.IVHex, "--iv", settings.IVSize);
         if (!parsed)
             return parsed.error();
         IV = std::move(*parsed);
@@ -334,6 +354,9 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
     const auto secret = password(options);
     if (!secret)
         return secret.error();
+    // Existing containers made with an empty password still open; no new ones are made.
+    if (encrypt && secret->empty())
+        return failure("the password is empty: encryption needs one");
     if (options.format == "openssl") {
         if (options.keySize == 24)
             return failure("the openssl format derives 16- or 32-byte keys only: use --key-size 16 or 32");
@@ -341,7 +364,7 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
             return std::shared_ptr<TGCryptor>(TGOpenSSLDecryptor::makeWithPassword(settings, *secret, handler));
         if (options.saltHex.empty())
             return widened(TGOpenSSLEncryptor::makeWithPassword(settings, *secret, handler));
-        const auto salt = parseHex(options.saltHex, "--salt");
+        const auto salt = parseHex(options.saltHex, "--salt", settings.keySettings.saltSize);
         if (!salt)
             return salt.error();
         return widened(TGOpenSSLEncryptor::makeWithPassword(settings, *secret, *salt, handler));
@@ -355,9 +378,9 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
         return widened(TGEncryptor::makeWithPassword(settings, *secret, handler));
     if (options.saltHex.empty() || options.HMACSaltHex.empty() || options.IVHex.empty())
         return failure("reproducible output needs all of --salt, --hmac-salt and --iv");
-    const auto IV = parseHex(options.IVHex, "--iv");
-    const auto salt = parseHex(options.saltHex, "--salt");
-    const auto HMACSalt = parseHex(options.HMACSaltHex, "--hmac-salt");
+    const auto IV = parseHex(options.IVHex, "--iv", settings.IVSize);
+    const auto salt = parseHex(options.saltHex, "--salt", settings.keySettings.saltSize);
+    const auto HMACSalt = parseHex(options.HMACSaltHex, "--hmac-salt", settings.HMACKeySettings.saltSize);
     if (!IV || !salt || !HMACSalt)
         return !IV ? IV.error() : !salt ? salt.error() : HMACSalt.error();
     return widened(TGEncryptor::makeWithPassword(settings, *secret, *IV, *salt, *HMACSalt, handler));

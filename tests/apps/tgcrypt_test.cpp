@@ -150,3 +150,64 @@ TEST_F(Tgcrypt, MistakesAreOneLineAndStatusOne)
     EXPECT_EQ(tgcrypt({ "--help" }).status, 0);
     EXPECT_EQ(tgcrypt({ "frobnicate" }).status, 1);
 }
+
+TEST_F(Tgcrypt, LostOutputIsAnError)
+{
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
+    // Decrypted output is held back to the end; its late writes must be checked too.
+    for (const char* mode : { "encrypt", "decrypt" }) {
+        SCOPED_TRACE(mode);
+        const auto result = test::runProgram(
+            { "/bin/sh", "-c", std::string("exec \"$0\" ") + mode + " --password pw --in \"$1\" >/dev/full",
+                TGCRYPT_BINARY, path(std::string(mode) == "encrypt" ? "plain" : "c") });
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.errors, "tgcrypt: cannot write the output: No space left on device\n");
+    }
+}
+
+TEST_F(Tgcrypt, RefusesEmptyPasswordsAndParametersNoReaderCouldUse)
+{
+    test::writeFile(folder / "empty-first-line", "\nsecond\n");
+    ::setenv("TGCRYPT_TEST_EMPTY", "", 1);
+    const std::vector<std::vector<std::string>> empty {
+        { "--password", "" },
+        { "--password-env", "TGCRYPT_TEST_EMPTY" },
+        { "--password-file", "/dev/null" },
+        { "--password-file", path("empty-first-line") },
+    };
+    for (auto arguments : empty) {
+        SCOPED_TRACE(arguments[1]);
+        arguments.insert(arguments.begin(), "encrypt");
+        arguments.insert(arguments.end(), { "--in", path("plain") });
+        const auto result = tgcrypt(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.errors, "tgcrypt: the password is empty: encryption needs one\n");
+    }
+    EXPECT_EQ(tgcrypt({ "encrypt", "--password-file", folder.path(), "--in", path("plain") }).errors,
+        "tgcrypt: cannot read the password file " + folder.path().string() + ": it is a folder\n");
+
+    const std::string iv(32, '0'), salt(16, '1');
+    const std::vector<std::vector<std::string>> badSizes {
+        { "--password", "pw", "--iv", iv + "00", "--salt", salt, "--hmac-salt", salt },
+        { "--password", "pw", "--iv", iv, "--salt", salt + "00", "--hmac-salt", salt },
+        { "--password", "pw", "--iv", iv, "--salt", salt, "--hmac-salt", "0011" },
+        { "--key", std::string(64, 'a'), "--iv", "00" },
+        { "--format", "openssl", "--password", "pw", "--salt", salt + salt },
+    };
+    for (auto arguments : badSizes) {
+        arguments.insert(arguments.begin(), "encrypt");
+        arguments.insert(arguments.end(), { "--in", path("plain") });
+        const auto result = tgcrypt(arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.errors.find(" bytes ("), std::string::npos) << result.errors;
+        EXPECT_EQ(result.output, "");
+    }
+
+    // A container someone made with the empty password still opens.
+    if (std::filesystem::exists("/usr/bin/openssl")) {
+        const auto theirs = test::runProgram({ "/usr/bin/openssl", "enc", "-aes-256-cbc", "-md", "md5", "-pass",
+            "pass:", "-in", path("plain"), "-out", path("o") });
+        ASSERT_EQ(theirs.status, 0) << theirs.errors;
+        EXPECT_EQ(tgcrypt({ "decrypt", "--format", "openssl", "--password", "", "--in", path("o") }).output, plaintext);
+    }
+}
