@@ -490,6 +490,8 @@ int main(int argc, char** argv)
         const int status = app.exit(error);
         return status == 0 ? 0 : 1;
     }
+    // An interrupted run leaves no partial output (nor unverified plaintext) behind.
+    removeTemporaryFilesOnSignals();
     if (auto done = run(options); !done) {
         std::cerr << "tgcrypt: " << done.error().message << "\n";
         return 1;

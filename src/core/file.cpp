@@ -1,7 +1,11 @@
 #include "core/file.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +35,54 @@ Error tooLarge(const std::filesystem::path& path, size_t limit)
 {
     return Error { std::string(kFileErrorDomain), EFBIG,
         "cannot read " + path.string() + ": larger than " + std::to_string(limit / (1024 * 1024)) + " MB" };
+}
+
+// The temporary files in progress, copied where a signal handler can read them whatever
+// the owning threads do meanwhile.
+struct TrackedFile {
+    enum State { Free, Changing, Ready };
+    std::atomic<int> state { Free };
+    std::array<char, PATH_MAX> path {};
+};
+std::array<TrackedFile, 16> g_temporaryFiles;
+
+void track(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return;
+    for (auto& slot : g_temporaryFiles) {
+        int expected = TrackedFile::Free;
+        if (slot.state.compare_exchange_strong(expected, TrackedFile::Changing)) {
+            std::copy(path.begin(), path.end(), slot.path.begin());
+            slot.path[path.size()] = '\0';
+            slot.state = TrackedFile::Ready;
+            return;
+        }
+    }
+}
+
+// Called once the file is gone or renamed.
+void untrack(const std::string& path)
+{
+    for (auto& slot : g_temporaryFiles) {
+        int expected = TrackedFile::Ready;
+        if (slot.state.compare_exchange_strong(expected, TrackedFile::Changing)) {
+            const bool same = path == slot.path.data();
+            slot.state = same ? TrackedFile::Free : TrackedFile::Ready;
+            if (same)
+                return;
+        }
+    }
+}
+
+extern "C" void removeTemporaryFilesAndEnd(int signal)
+{
+    for (auto& slot : g_temporaryFiles) {
+        if (slot.state == TrackedFile::Ready)
+            ::unlink(slot.path.data());
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 // The permissions a newly created file gets under the process's umask.
@@ -87,7 +139,9 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::create(std::filesystem::path des
     const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0)
         return fileError("cannot create a file beside " + destination.string(), errno);
-    return std::unique_ptr<AtomicFile>(new AtomicFile(std::move(destination), std::move(temporary), descriptor));
+    std::unique_ptr<AtomicFile> file(new AtomicFile(std::move(destination), std::move(temporary), descriptor));
+    track(file->m_temporary.string());
+    return file;
 }
 
 AtomicFile::~AtomicFile()
@@ -133,6 +187,7 @@ Result<void> AtomicFile::commit()
         discard();
         return fileError("cannot replace " + m_destination.string(), failure);
     }
+    untrack(m_temporary.string());
     m_temporary.clear();
     // Make the rename itself durable.
     const auto folder = m_destination.has_parent_path() ? m_destination.parent_path() : std::filesystem::path(".");
@@ -147,9 +202,22 @@ void AtomicFile::discard()
 {
     if (m_descriptor >= 0)
         ::close(std::exchange(m_descriptor, -1));
-    if (!m_temporary.empty())
+    if (!m_temporary.empty()) {
         ::unlink(m_temporary.c_str());
+        untrack(m_temporary.string());
+    }
     m_temporary.clear();
+}
+
+void removeTemporaryFilesOnSignals()
+{
+    struct sigaction action { };
+    action.sa_handler = removeTemporaryFilesAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : { SIGINT, SIGTERM, SIGHUP })
+        sigaddset(&action.sa_mask, signal);
+    for (const int signal : { SIGINT, SIGTERM, SIGHUP })
+        ::sigaction(signal, &action, nullptr);
 }
 
 Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents)

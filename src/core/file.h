@@ -54,6 +54,11 @@ private:
     int m_descriptor;
 };
 
+// From now on, SIGINT, SIGTERM and SIGHUP first remove the temporary files of the
+// AtomicFiles in progress, then end the process as the signal would have. For tools that
+// have no signal handling of their own.
+void removeTemporaryFilesOnSignals();
+
 // Replaces `file` with `contents` through an AtomicFile.
 Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents);
 

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace kaleon;
 
@@ -209,5 +210,23 @@ TEST_F(Tgcrypt, RefusesEmptyPasswordsAndParametersNoReaderCouldUse)
             "pass:", "-in", path("plain"), "-out", path("o") });
         ASSERT_EQ(theirs.status, 0) << theirs.errors;
         EXPECT_EQ(tgcrypt({ "decrypt", "--format", "openssl", "--password", "", "--in", path("o") }).output, plaintext);
+    }
+}
+
+TEST_F(Tgcrypt, ASignalLeavesNoPartialOutputBehind)
+{
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const char* signal : { "INT", "TERM", "HUP" }) {
+        SCOPED_TRACE(signal);
+        // Half the input through a FIFO the shell keeps open, then the signal.
+        const auto result = test::runProgram({ "/bin/sh", "-c",
+            "\"$0\" decrypt --password pw --in \"$4\" --out \"$2\" & exec 3>\"$4\"; head -c 20000 \"$1\" >&3; "
+            "sleep 0.3; kill -$3 $!; wait $!",
+            TGCRYPT_BINARY, path("c"), path("out"), signal, path("fifo") });
+        EXPECT_NE(result.status, 0);
+        EXPECT_EQ(
+            std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
+            4);
     }
 }
