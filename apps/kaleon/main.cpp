@@ -217,8 +217,9 @@ int main(int argc, char** argv)
             std::cerr << "kaleon: " << written.error().message << "\n";
             return 1;
         }
-        std::cout << "Wrote " << written->size() << " pictures of " << static_cast<int>(size->width * scale) << "x"
-                  << static_cast<int>(size->height * scale) << " pixels to " << renderDirectory << "/\n";
+        std::cout << "Wrote " << written->size() << (written->size() == 1 ? " picture of " : " pictures of ")
+                  << static_cast<int>(size->width * scale) << "x" << static_cast<int>(size->height * scale)
+                  << " pixels to " << renderDirectory << "/\n";
         return 0;
     }
 

@@ -63,6 +63,9 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
     std::vector<std::filesystem::path> written;
     const auto writePicture = [&](double now) -> Result<void> {
         anim::Animator::shared().tick(now);
+        if (view->cannotDraw())
+            return renderError("the saver cannot make pictures of " + std::to_string(static_cast<int>(pixelWidth)) + "x"
+                + std::to_string(static_cast<int>(pixelHeight)) + " pixels (not enough memory?)");
         const auto root = view->layer();
         if (!root)
             return {};

@@ -47,6 +47,9 @@ public:
     virtual void* configureSheet() { return nullptr; }
     // Seconds the host waits after starting the view before its first frame call.
     virtual double firstFrameDelay() const { return 0; }
+    // True while the view cannot make the pictures it shows (no memory for one that large): a
+    // host that writes pictures stops rather than write pictures that miss what they should show.
+    virtual bool cannotDraw() const { return false; }
 
 protected:
     ScreenSaverView(gfx::Rect frame, bool isPreview);

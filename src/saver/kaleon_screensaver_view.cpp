@@ -199,8 +199,10 @@ std::shared_ptr<gfx::Bitmap> KaleonScreensaverView::renderLayersToCGImage()
     if (!picture || geometry.width > largest || geometry.height > largest) {
         log(kFailedToCreateContext);
         m_picture = nullptr;
+        m_pictureFailed = geometry.width > 0 && geometry.height > 0;
         return nullptr;
     }
+    m_pictureFailed = false;
     // The bitmap's rows run top first and so does our drawing space: no flip is needed for the
     // picture to look like the composition. Painting into the picture the background already
     // shows leaves what it shows and adds what lies above it.

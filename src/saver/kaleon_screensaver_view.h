@@ -61,6 +61,7 @@ public:
     double contentScale() const { return m_contentScale; }
     std::shared_ptr<host::Window> parentWindow() const { return m_parentWindow.lock(); }
     bool shouldRun() const { return m_shouldRun; }
+    bool cannotDraw() const override { return m_pictureFailed; }
 
 protected:
     KaleonScreensaverView(gfx::Rect frame, bool isPreview);
@@ -81,6 +82,7 @@ protected:
     bool m_shouldRun = true;
     // The last picture made, painted into again (in place) while it is the background's.
     std::shared_ptr<gfx::Bitmap> m_picture;
+    bool m_pictureFailed = false;
 };
 
 } // namespace kaleon::saver

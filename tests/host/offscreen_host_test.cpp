@@ -82,3 +82,22 @@ TEST(OffscreenHost, RefusesBadSizesAndUnwritableFolders)
     options.directory = folder / "file" / "below";
     EXPECT_FALSE(host::renderOffscreen(options, never));
 }
+
+TEST(OffscreenHost, StopsWithAnErrorWhenTheViewCannotDraw)
+{
+    class BrokenView : public SolidView {
+    public:
+        using SolidView::SolidView;
+        bool cannotDraw() const override { return frames >= 2; }
+    };
+    test::TemporaryDirectory folder;
+    host::RenderOptions options;
+    options.directory = folder.path();
+    options.frames = 4;
+    const auto written = host::renderOffscreen(
+        options, [](gfx::Rect frame, bool) { return std::make_shared<BrokenView>(frame, gfx::Color::black()); });
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.error().message.find("cannot make pictures of 1280x720 pixels"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(folder / "frame-0001.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "frame-0002.png"));
+}

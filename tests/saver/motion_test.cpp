@@ -206,6 +206,7 @@ TEST_F(Motion, AFailedBitmapLeavesThePlainColour)
     ScopedLogCapture capture;
     anim::Animator::shared().tick(1.7);
     EXPECT_EQ(capture.lines(), std::vector<std::string> { "Failed to create context." });
+    EXPECT_FALSE(view->cannotDraw()) << "nothing to draw is no failure";
     EXPECT_EQ(view->backgroundLayer()->contents(), nullptr);
     EXPECT_EQ(view->layer()->sublayers().size(), 1u);
     // The next frames go on normally once the view is back in a window.
@@ -213,6 +214,16 @@ TEST_F(Motion, AFailedBitmapLeavesThePlainColour)
     frameAt(*view, 2);
     anim::Animator::shared().tick(2.7);
     EXPECT_NE(view->backgroundLayer()->contents(), nullptr);
+
+    // A picture larger than any bitmap is a failure the host must hear of. (No shapes: only
+    // the picture is tried.)
+    test::TemporaryDirectory resources;
+    std::filesystem::copy_file(KALEON_TEST_RESOURCES_DIR "/KaleonColors.plist", resources / "KaleonColors.plist");
+    test::ScopedEnvironment folder("KALEON_RESOURCES", resources.path().string());
+    auto huge = makeView({ gfx::kLargestBitmapSide + 1.0, 10 }, 1);
+    frameAt(*huge, 3);
+    anim::Animator::shared().tick(3.7);
+    EXPECT_TRUE(huge->cannotDraw());
 }
 
 TEST_F(Motion, TheLogoFadesAndLeavesWithoutAPicture)
