@@ -16,8 +16,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <map>
 
 using namespace kaleon;
 
@@ -143,6 +143,8 @@ int runRender(const RenderRequest& request)
     if (!shape.error.empty())
         return fail(shape.error, 1);
     const auto document = svg::TGSVG::makeWithSVGString(shape.text);
+    if (document->cgPaths().empty())
+        return fail(request.file + " holds no path to draw (kaleon-shape check tells why)", 1);
 
     gfx::AffineTransform transform
         = gfx::AffineTransform::scale(request.scale, request.scale)
@@ -187,6 +189,17 @@ int runRender(const RenderRequest& request)
 
 int runPack(const std::vector<std::string>& files, const std::string& folder, bool pack)
 {
+    const auto outputFor = [&](const std::string& file) {
+        return std::filesystem::path(folder)
+            / (std::filesystem::path(file).stem().string() + (pack ? ".tgshape" : ".svg"));
+    };
+    // Two inputs of the same name would overwrite each other's output: refuse before writing.
+    std::map<std::filesystem::path, std::string> inputs;
+    for (const auto& file : files) {
+        const auto [entry, added] = inputs.emplace(outputFor(file), file);
+        if (!added)
+            return fail(entry->second + " and " + file + " would both be written to " + entry->first.string(), 2);
+    }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
@@ -199,7 +212,7 @@ int runPack(const std::vector<std::string>& files, const std::string& folder, bo
             continue;
         }
         const std::string stem = std::filesystem::path(file).stem().string();
-        const auto out = std::filesystem::path(folder) / (stem + (pack ? ".tgshape" : ".svg"));
+        const auto out = outputFor(file);
         std::string bytes = shape.text;
         if (pack) {
             {
@@ -216,11 +229,9 @@ int runPack(const std::vector<std::string>& files, const std::string& folder, bo
             }
             bytes.assign(packed->begin(), packed->end());
         }
-        std::ofstream output(out, std::ios::binary | std::ios::trunc);
-        output << bytes;
-        output.close();
-        if (!output) {
-            status = fail("cannot write " + out.string(), 1);
+        // Replaced whole or not at all; a link in its place is replaced, not followed.
+        if (auto written = replaceFile(out, bytes); !written) {
+            status = fail(written.error().message, 1);
             continue;
         }
         std::cout << out.string() << "\n";
@@ -300,6 +311,7 @@ int main(int argc, char** argv)
         return runCheck(checkFile);
     if (paths->parsed())
         return runPaths(pathsFile);
+    removeTemporaryFilesOnSignals();
     if (pack->parsed())
         return runPack(packFiles, packFolder, true);
     if (unpack->parsed())

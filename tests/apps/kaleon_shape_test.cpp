@@ -144,3 +144,37 @@ TEST_F(KaleonShape, ClearErrorsAndExitStatus)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("Examples:"), std::string::npos);
 }
+
+TEST_F(KaleonShape, RenderOfNothingDrawableFailsAndWritesNothing)
+{
+    test::writeFile(folder / "empty.svg", R"(<svg xmlns="http://www.w3.org/2000/svg"><text>no paths</text></svg>)");
+    const auto result
+        = shape({ "render", (folder / "empty.svg").string(), "--out", (folder / "x.png").string(), "--size", "5x5" });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.errors.find("holds no path to draw"), std::string::npos) << result.errors;
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.png"));
+}
+
+TEST_F(KaleonShape, PackAndUnpackReplaceWholeFilesAndRefuseCollidingNames)
+{
+    const auto packed = folder / "packed";
+    const auto unpacked = folder / "unpacked";
+    std::filesystem::create_directories(unpacked);
+    // Unpacking replaces a link at the destination instead of writing through it.
+    test::writeFile(folder / "victim", "keep");
+    std::filesystem::create_symlink(folder / "victim", unpacked / "squares.svg");
+    ASSERT_EQ(shape({ "pack", (folder / "squares.svg").string(), "--out", packed.string() }).status, 0);
+    ASSERT_EQ(shape({ "unpack", (packed / "squares.tgshape").string(), "--out", unpacked.string() }).status, 0);
+    EXPECT_EQ(test::readFile(folder / "victim"), "keep");
+    EXPECT_FALSE(std::filesystem::is_symlink(unpacked / "squares.svg"));
+    EXPECT_EQ(test::readFile(unpacked / "squares.svg"), kOppositeSquares);
+
+    std::filesystem::create_directories(folder / "other");
+    test::writeFile(folder / "other" / "squares.svg", "<svg/>");
+    const auto twice = shape({ "pack", (folder / "squares.svg").string(), (folder / "other" / "squares.svg").string(),
+        "--out", packed.string() });
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.errors.find("would both be written to"), std::string::npos) << twice.errors;
+    ASSERT_EQ(shape({ "unpack", (packed / "squares.tgshape").string(), "--out", unpacked.string() }).status, 0);
+    EXPECT_EQ(test::readFile(unpacked / "squares.svg"), kOppositeSquares) << "the first pack stands";
+}
