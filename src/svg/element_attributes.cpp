@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "svg/scanner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <libxml/xmlreader.h>
 #include <numbers>
@@ -73,6 +74,51 @@ void foldOpacity(AttributeDictionary& dictionary, std::string_view colourKey, st
     dictionary.erase(opacity);
 }
 
+// Whether `text` is a transform list of SVG 1.1's grammar: functions with plain numbers (no
+// units), in the counts each function takes, apart by white space or commas.
+bool isTransformList(std::string_view text)
+{
+    const auto skipWhitespace = [&] {
+        while (!text.empty() && isWhitespace(text.front()))
+            text.remove_prefix(1);
+    };
+    const auto skipSeparator = [&] {
+        skipWhitespace();
+        if (!text.empty() && text.front() == ',')
+            text.remove_prefix(1);
+        skipWhitespace();
+    };
+    constexpr std::pair<std::string_view, std::pair<int, int>> kFunctions[]
+        = { { "matrix", { 6, 6 } }, { "translate", { 1, 2 } }, { "scale", { 1, 2 } }, { "rotate", { 1, 3 } },
+              { "skewX", { 1, 1 } }, { "skewY", { 1, 1 } } };
+    skipWhitespace();
+    while (!text.empty()) {
+        const auto* function = std::find_if(std::begin(kFunctions), std::end(kFunctions),
+            [&](const auto& entry) { return text.starts_with(entry.first); });
+        if (function == std::end(kFunctions))
+            return false;
+        text.remove_prefix(function->first.size());
+        skipWhitespace();
+        if (text.empty() || text.front() != '(')
+            return false;
+        text.remove_prefix(1);
+        int count = 0;
+        for (skipWhitespace(); !text.empty() && text.front() != ')'; skipSeparator()) {
+            const size_t length = decimalNumberLength(text);
+            if (length == 0)
+                return false;
+            text.remove_prefix(length);
+            ++count;
+        }
+        const auto [fewest, most] = function->second;
+        if (text.empty() || count < fewest || count > most || (function->first == "rotate" && count == 2))
+            return false;
+        text.remove_prefix(1);
+        skipSeparator();
+    }
+    return true;
+}
+
 } // namespace
 
 float floatValue(std::string_view value)
@@ -125,27 +171,37 @@ std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const A
     if (xmlTextReaderHasAttributes(reader) != 1)
         return dictionary;
 
+    // The "transform" entry always holds a transform: the inherited one composed with this one.
+    const auto compose = [&dictionary](std::string_view value) {
+        const auto entry = dictionary.find(kTransformKey);
+        const gfx::AffineTransform start
+            = entry == dictionary.end() ? gfx::AffineTransform() : svg_CGAffineTransformValue(entry->second);
+        const gfx::AffineTransform composed = composeTransform(value, start);
+        if (composed.isIdentity())
+            dictionary.erase(std::string(kTransformKey));
+        else
+            dictionary.insert_or_assign(std::string(kTransformKey), svg_valueWithCGAffineTransform(composed));
+    };
     for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
          more = xmlTextReaderMoveToNextAttribute(reader)) {
         const std::string_view name = text(xmlTextReaderConstName(reader));
         const std::string_view value = text(xmlTextReaderConstValue(reader));
         if (strncasecmp(name.data(), "style", 6) == 0) {
             if (const auto properties = unfoldStyle(value)) {
-                for (const auto& [property, propertyValue] : *properties)
-                    dictionary.insert_or_assign(property, propertyValue);
+                for (const auto& [property, propertyValue] : *properties) {
+                    // A style transform counts as the attribute would, and only when it is one
+                    // in the attribute's syntax ("rotate(45deg)" is not): as text it would stand
+                    // in for the composed transform and collapse the shape.
+                    if (property == kTransformKey) {
+                        if (isTransformList(propertyValue))
+                            compose(propertyValue);
+                    } else {
+                        dictionary.insert_or_assign(property, propertyValue);
+                    }
+                }
             }
         } else if (strncasecmp(name.data(), "transform", 10) == 0) {
-            // A transform that arrived as text (from a style property) is not one to build on.
-            const auto entry = dictionary.find(kTransformKey);
-            const gfx::AffineTransform start
-                = entry == dictionary.end() || !std::holds_alternative<gfx::AffineTransform>(entry->second)
-                ? gfx::AffineTransform()
-                : std::get<gfx::AffineTransform>(entry->second);
-            const gfx::AffineTransform composed = composeTransform(value, start);
-            if (composed.isIdentity())
-                dictionary.erase(std::string(kTransformKey));
-            else
-                dictionary.insert_or_assign(std::string(kTransformKey), svg_valueWithCGAffineTransform(composed));
+            compose(value);
         } else {
             dictionary.insert_or_assign(std::string(name), std::string(value));
         }

@@ -135,10 +135,22 @@ TEST(ElementAttributes, TransformFunctionsWithMissingNumbers)
     EXPECT_EQ(svg::composeTransform("skewY(45)", {}), gfx::AffineTransform(1, std::tan(theta), 0, 1, 0, 0));
 }
 
-TEST(ElementAttributes, ATransformFromAStyleIsNotBuiltOn)
+TEST(ElementAttributes, AStyleTransformCountsOnlyInTheAttributesSyntax)
 {
-    const auto dictionary = attributesOf("<path style='transform:bogus' transform='translate(1,0)' d='M0,0'/>");
-    EXPECT_EQ(transformOf(dictionary), gfx::AffineTransform(1, 0, 0, 1, 1, 0));
+    const auto boundsOf = [](const std::string& body) {
+        std::shared_ptr<svg::PathAttributeMap> attributes;
+        return gfx::boundingBox(svg::CGPathsFromSVGString("<svg>" + body + "</svg>", &attributes));
+    };
+    // CSS units are not SVG 1.1: the entry is passed over, and the shape stays as drawn.
+    EXPECT_EQ(boundsOf("<path style='transform:rotate(45deg)' d='M10,10L20,20'/>"), gfx::Rect(10, 10, 10, 10));
+    EXPECT_EQ(boundsOf("<g transform='translate(5,0)' style='transform:rotate(45deg)'><path d='M10,10L20,20'/></g>"),
+        gfx::Rect(15, 10, 10, 10));
+    EXPECT_EQ(transformOf(attributesOf("<path style='transform:bogus' transform='translate(1,0)' d='M0,0'/>")),
+        gfx::AffineTransform(1, 0, 0, 1, 1, 0));
+    EXPECT_EQ(transformOf(attributesOf("<path style='transform:rotate(1,2)' d='M0,0'/>")), gfx::AffineTransform());
+    // One in the attribute's syntax counts as the attribute does.
+    EXPECT_EQ(transformOf(attributesOf("<path style='transform: translate(1 , 2) scale(2)' d='M0,0'/>")),
+        gfx::AffineTransform(1, 0, 0, 1, 1, 2).then(gfx::AffineTransform(2, 0, 0, 2, 0, 0)));
 }
 
 TEST(ElementAttributes, FloatValueReadsALeadingNumber)
