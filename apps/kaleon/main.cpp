@@ -120,9 +120,9 @@ int main(int argc, char** argv)
     app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
         ->check(CLI::Range(0.1, 8.0))
         ->option_text("S");
-    app.add_option(
-           "--speed", speed, "Hundredths of a second from one shape to the next (stored default 450; 0 means 4 s)")
-        ->check(CLI::Range(0.0f, 1.0e6f))
+    app.add_option("--speed", speed,
+           "Hundredths of a second from one shape to the next, 1 to 1000000 (stored default 450; 0 means 4 s)")
+        ->check(CLI::Range(0.0f, supply::kSlowestSpeed))
         ->option_text("HUNDREDTHS");
     app.add_option("--palette", palette, "Palette file to use, for example KaleonColors.plist (see --list-palettes)")
         ->option_text("FILE");

@@ -3,11 +3,13 @@
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"
+#include "core/log.h"
 #include "host/frame_clock.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace kaleon::host {
 
@@ -17,6 +19,10 @@ Error renderError(std::string message)
 {
     return Error { "Render", 1, std::move(message) };
 }
+
+// With --fps, the most pictures one interval (or the logo's fade) may give: a stored interval
+// can be hours long.
+constexpr int kMostPicturesPerInterval = 1000;
 
 std::filesystem::path framePath(const std::filesystem::path& directory, int index)
 {
@@ -77,25 +83,38 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
         return {};
     };
 
+    bool toldOfCap = false;
+    // The pictures from `from` up to (not including) `to`, fps a second but no more than the cap.
+    const auto writePicturesUntil = [&](double from, double to) -> Result<void> {
+        double step = 1.0 / *options.fps;
+        if ((to - from) / step > kMostPicturesPerInterval) {
+            step = (to - from) / kMostPicturesPerInterval;
+            if (!std::exchange(toldOfCap, true))
+                log("Render: more than " + std::to_string(kMostPicturesPerInterval)
+                    + " pictures an interval; writing that many, evenly spread");
+        }
+        for (int index = 0; from + index * step + 1e-9 < to; ++index) {
+            if (auto result = writePicture(from + index * step); !result)
+                return result;
+        }
+        return {};
+    };
+
     double now = 0;
     anim::Animator::shared().tick(now);
     FrameClock clock(view->firstFrameDelay());
     if (options.fps) {
         // Pictures of the logo's fade, before the first frame call.
-        for (; now + 1e-9 < clock.nextDue(); now += 1.0 / *options.fps) {
-            if (auto result = writePicture(now); !result)
-                return result.error();
-        }
+        if (auto result = writePicturesUntil(now, clock.nextDue()); !result)
+            return result.error();
     }
     for (int index = 1; index <= options.frames; ++index) {
         now = clock.nextDue();
         runFrameIfDue(*view, clock, now);
         const double next = clock.nextDue();
         if (options.fps) {
-            for (; now + 1e-9 < next; now += 1.0 / *options.fps) {
-                if (auto result = writePicture(now); !result)
-                    return result.error();
-            }
+            if (auto result = writePicturesUntil(now, next); !result)
+                return result.error();
         } else {
             // Just before the next frame call: the shape has come to rest and been painted in.
             if (auto result = writePicture(next - std::min(1e-3, (next - now) / 2)); !result)

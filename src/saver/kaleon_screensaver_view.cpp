@@ -69,7 +69,7 @@ double KaleonScreensaverView::animationInterval() const
     // The host needs a positive, finite interval: NaN, infinities and negative speeds count as 0.
     if (speed == 0.0f || !std::isfinite(speed) || speed < 0.0f)
         return kFallbackInterval;
-    return static_cast<double>(speed) / 100.0;
+    return static_cast<double>(std::clamp(speed, supply::kFastestSpeed, supply::kSlowestSpeed)) / 100.0;
 }
 
 std::int64_t KaleonScreensaverView::directionType() const

@@ -26,6 +26,9 @@ inline std::shared_ptr<host::ScreenSaverDefaults> moduleDefaults()
 }
 
 inline constexpr float kDefaultSpeed = 450.0f;
+// The speeds that count, in hundredths of a second; a stored one outside is taken as the nearest.
+inline constexpr float kFastestSpeed = 1.0f;
+inline constexpr float kSlowestSpeed = 1.0e6f;
 inline constexpr std::string_view kDefaultPaletteFilename = "KaleonColors.plist";
 inline constexpr int kDefaultDirection = 0;
 

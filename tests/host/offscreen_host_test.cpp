@@ -1,5 +1,6 @@
 #include "host/offscreen_host.h"
 
+#include "core/log.h"
 #include "support/test_support.h"
 
 #include <cstring>
@@ -81,6 +82,22 @@ TEST(OffscreenHost, RefusesBadSizesAndUnwritableFolders)
     test::writeFile(folder / "file", "");
     options.directory = folder / "file" / "below";
     EXPECT_FALSE(host::renderOffscreen(options, never));
+}
+
+TEST(OffscreenHost, AnIntervalGivesAtMostAThousandPictures)
+{
+    test::TemporaryDirectory folder;
+    host::RenderOptions options;
+    options.directory = folder.path();
+    options.size = { 2, 2 };
+    options.fps = 240; // 4.5 s of them: 1080
+    ScopedLogCapture capture;
+    const auto written = host::renderOffscreen(
+        options, [](gfx::Rect frame, bool) { return std::make_shared<SolidView>(frame, gfx::Color::black()); });
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_EQ(written->size(), 1000u);
+    EXPECT_EQ(capture.lines(),
+        std::vector<std::string> { "Render: more than 1000 pictures an interval; writing that many, evenly spread" });
 }
 
 TEST(OffscreenHost, StopsWithAnErrorWhenTheViewCannotDraw)

@@ -94,6 +94,8 @@ TEST_F(SaverView, IntervalFollowsTheStoredSpeed)
         { "infinite", PlistValue(std::numeric_limits<double>::infinity()), 4.0 },
         { "too large for a float", PlistValue(1e300), 4.0 },
         { "negative", PlistValue(-450.0), 4.0 },
+        { "slower than the slowest", PlistValue(1e7), 10000.0 },
+        { "faster than the fastest", PlistValue(1e-6), 0.01 },
         { "text", PlistValue("fast"), 4.0 },
     };
     for (const auto& c : cases) {
