@@ -40,6 +40,43 @@ Shape shapeNamed(const xmlChar* name)
     return Shape::None;
 }
 
+// libxml2 checks each attribute of an element against all before it, so an element with tens
+// of thousands takes seconds. No drawing needs more than a few dozen.
+constexpr int kMostAttributes = 256;
+
+// Whether a start tag of `text` has more than kMostAttributes attributes (counted by their
+// '=' outside quotes). Comments, CDATA sections and declarations are skipped.
+bool hasTooManyAttributes(std::string_view text)
+{
+    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::string_view rest = text.substr(at + 1);
+        const auto skipTo = [&](std::string_view end) {
+            const size_t found = text.find(end, at);
+            at = found == std::string_view::npos ? text.size() - 1 : found;
+        };
+        if (rest.starts_with("!--")) {
+            skipTo("-->");
+        } else if (rest.starts_with("![CDATA[")) {
+            skipTo("]]>");
+        } else if (!rest.empty() && rest.front() != '!' && rest.front() != '?' && rest.front() != '/') {
+            int count = 0;
+            for (; at < text.size() && text[at] != '>'; ++at) {
+                const char c = text[at];
+                if (c == '"' || c == '\'') {
+                    at = text.find(c, at + 1); // over the value
+                    if (at == std::string_view::npos)
+                        return false;
+                } else if (c == '=' && ++count > kMostAttributes) {
+                    return true;
+                }
+            }
+            if (at >= text.size())
+                return false;
+        }
+    }
+    return false;
+}
+
 // libxml2 would print its diagnostics on stderr; the early stop is all we need of them.
 void ignoreError(void*, xmlErrorPtr)
 {
@@ -174,6 +211,11 @@ PathList svgParser::parse(std::shared_ptr<PathAttributeMap>* attributesOut)
         attributes = std::make_shared<PathAttributeMap>();
         *attributesOut = attributes;
     }
+    if (hasTooManyAttributes(m_svgString)) {
+        log("*** Error: An element has more than " + std::to_string(kMostAttributes)
+            + " attributes; the document is not read");
+        return paths;
+    }
     const XmlReader reader = openReader(m_svgString);
     if (!reader)
         return paths;
@@ -240,7 +282,7 @@ std::map<std::string, int> passedOverElements(std::string_view text)
 {
     std::map<std::string, int> counts;
     const std::string copy(text);
-    const XmlReader reader = openReader(copy);
+    const XmlReader reader = hasTooManyAttributes(copy) ? XmlReader() : openReader(copy);
     if (!reader)
         return counts;
     while (xmlTextReaderRead(reader.get()) == 1) {

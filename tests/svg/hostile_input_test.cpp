@@ -83,3 +83,20 @@ TEST(HostileInput, DeepStyleAndTransformText)
     ASSERT_EQ(paths.size(), 1u);
     EXPECT_GT(attributes->at(paths[0]).size(), 100'000u);
 }
+
+TEST(HostileInput, ElementsWithTensOfThousandsOfAttributes)
+{
+    const auto withAttributes = [](int count) {
+        std::string text = "<svg><!-- a='1' b='2' --><path title='a>b=c' d='M0,0L1,1'";
+        for (int i = 0; i < count; ++i)
+            text += " a" + std::to_string(i) + "='" + std::to_string(i) + "'";
+        return text + "/></svg>";
+    };
+    ScopedLogCapture capture;
+    EXPECT_EQ(svg::CGPathsFromSVGString(withAttributes(254), nullptr).size(), 1u) << "256 in all still read";
+    EXPECT_TRUE(capture.lines().empty());
+    EXPECT_TRUE(svg::CGPathsFromSVGString(withAttributes(40'000), nullptr).empty());
+    EXPECT_TRUE(svg::passedOverElements(withAttributes(40'000)).empty());
+    EXPECT_EQ(capture.lines(),
+        std::vector<std::string> { "*** Error: An element has more than 256 attributes; the document is not read" });
+}
