@@ -180,16 +180,18 @@ void TGDecryptor::finish()
             self.cleanupAndNotifyWithError(cryptorError(kTGCryptorUnknownHeader));
             return;
         }
-        if (auto finished = self.m_engine->finish(self.m_outData); !finished) {
-            self.cleanupAndNotifyWithError(finished.error());
-            return;
-        }
+        // The HMAC is judged before the padding: a reader that told bad padding from a bad
+        // HMAC would let anyone who can submit containers decrypt them block by block.
         if (self.hasHMAC()) {
             const Bytes computed = self.m_HMAC->final();
             if (!tgc_isEqualInConsistentTime(computed, self.m_inData)) {
                 self.cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));
                 return;
             }
+        }
+        if (auto finished = self.m_engine->finish(self.m_outData); !finished) {
+            self.cleanupAndNotifyWithError(finished.error());
+            return;
         }
         self.cleanupAndNotifyWithError(std::nullopt);
     });

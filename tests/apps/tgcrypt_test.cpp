@@ -73,9 +73,7 @@ TEST_F(Tgcrypt, FailedDecryptionLeavesNoOutputAndSaysWhy)
 
     result = tgcrypt({ "decrypt", "--password", "wrong", "--in", path("c") });
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(
-        result.errors.find("(code -4304)") != std::string::npos || result.errors == "tgcrypt: HMAC Mismatch (code 1)\n")
-        << result.errors;
+    EXPECT_EQ(result.errors, "tgcrypt: HMAC Mismatch (code 1)\n");
     EXPECT_EQ(result.output, "");
 
     test::writeFile(folder / "empty", "");
