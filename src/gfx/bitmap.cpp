@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <sys/mman.h>
 #include <vector>
 
 namespace kaleon::gfx {
@@ -59,7 +60,16 @@ public:
                 m_cleared.wait(lock);
             }
         }
-        return { static_cast<std::uint8_t*>(std::calloc(bytes, 1)), bytes };
+        // A new large buffer is made as large as the largest asked for so far (within reason),
+        // so that any pooled buffer serves any later bitmap: the pool settles on a few buffers
+        // instead of trading sizes for ever. Pages never written cost nothing.
+        size_t capacity = bytes;
+        if (bytes >= kSmallest) {
+            std::lock_guard lock(m_mutex);
+            m_largest = std::max(m_largest, bytes);
+            capacity = std::max(bytes, std::min(m_largest, kMostHeld / kCapacity));
+        }
+        return { allocate(capacity), capacity };
     }
 
     // Takes back a buffer whose first `used` bytes may have been written.
@@ -67,12 +77,17 @@ public:
     {
         if (capacity >= kSmallest && capacity <= kMostHeld) {
             std::lock_guard lock(m_mutex);
+            // When full, the smallest buffers go first: the large ones are what a fresh
+            // allocation costs most for, and keeping them keeps the process's size steady.
             while (m_buffers.size() == kCapacity || m_held + capacity > kMostHeld) {
-                const auto idle
-                    = std::find_if(m_buffers.begin(), m_buffers.end(), [](const Buffer& b) { return !b.clearing; });
-                if (idle == m_buffers.end())
+                auto idle = m_buffers.end();
+                for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
+                    if (!it->clearing && (idle == m_buffers.end() || it->capacity < idle->capacity))
+                        idle = it;
+                }
+                if (idle == m_buffers.end() || idle->capacity >= capacity)
                     break;
-                std::free(idle->data);
+                release(idle->data, idle->capacity);
                 m_held -= idle->capacity;
                 m_buffers.erase(idle);
             }
@@ -83,7 +98,7 @@ public:
                 return;
             }
         }
-        std::free(buffer);
+        release(buffer, capacity);
     }
 
 private:
@@ -93,6 +108,24 @@ private:
         size_t dirty; // bytes from the start that may not be zero
         bool clearing;
     };
+
+    // Large buffers are mapped, not taken from the heap: freed, they go back to the system at
+    // once, and the heap's threshold for mapping does not drift upwards behind them.
+    static std::uint8_t* allocate(size_t bytes)
+    {
+        if (bytes < kSmallest)
+            return static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+        void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return mapped == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(mapped);
+    }
+
+    static void release(std::uint8_t* buffer, size_t capacity)
+    {
+        if (capacity < kSmallest)
+            std::free(buffer);
+        else if (buffer)
+            ::munmap(buffer, capacity);
+    }
 
     void clearOne()
     {
@@ -122,6 +155,7 @@ private:
     std::condition_variable m_cleared;
     std::vector<Buffer> m_buffers;
     size_t m_held = 0;
+    size_t m_largest = 0;
     std::shared_ptr<SerialQueue> m_cleaner = SerialQueue::create("org.kaleon.bitmap-clearing");
 };
 
