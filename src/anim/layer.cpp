@@ -305,6 +305,19 @@ void Animator::tick(double now)
 {
     setCurrentMediaTime(now);
     std::erase_if(m_layers, [](const auto& weak) { return weak.expired(); });
+    // Time that went back would hold every animation where it was until it caught up: they
+    // move back with it instead, and go on from where they were.
+    if (m_lastTick && now < *m_lastTick) {
+        for (const auto& weak : m_layers) {
+            if (const auto layer = weak.lock()) {
+                for (auto& running : layer->m_animations) {
+                    if (const auto begin = running.animation->beginTime())
+                        running.animation->setBeginTime(*begin - (*m_lastTick - now));
+                }
+            }
+        }
+    }
+    m_lastTick = now;
     const auto layers = m_layers;
     for (const auto& weak : layers) {
         const auto layer = weak.lock();

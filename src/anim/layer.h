@@ -162,6 +162,7 @@ private:
 
     std::vector<std::weak_ptr<Layer>> m_layers;
     std::vector<std::pair<std::shared_ptr<BasicAnimation>, bool>> m_stops;
+    std::optional<double> m_lastTick;
 };
 
 } // namespace kaleon::anim

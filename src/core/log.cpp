@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <utility>
 
 namespace kaleon {
@@ -37,6 +38,18 @@ void log(std::string_view message)
     line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+void logOnce(std::string_view subject, std::string_view message)
+{
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> said;
+    {
+        std::lock_guard lock(mutex);
+        if (!said.emplace(subject).second)
+            return;
+    }
+    log(message);
 }
 
 LogSink setLogSink(LogSink sink)

@@ -11,6 +11,10 @@ namespace kaleon {
 // Line breaks inside the message are replaced by spaces, so a message is always one line.
 void log(std::string_view message);
 
+// Logs `message` unless a message was logged for `subject` (a file, say) before in this
+// process: a bad file read again and again is said once.
+void logOnce(std::string_view subject, std::string_view message);
+
 // Where log lines go. Returns the previous sink; an empty sink restores stderr.
 using LogSink = std::function<void(std::string_view line)>;
 LogSink setLogSink(LogSink sink);

@@ -19,6 +19,10 @@ void FrameClock::follow(double interval, double now)
         m_interval = interval;
         m_next = now + interval;
     }
+    // A clock that went back (more than an interval before the frame due) would hold the
+    // frames back until it caught up again: the next one is one interval away instead.
+    if (m_interval && m_next - now > *m_interval)
+        m_next = now + *m_interval;
 }
 
 void runFrame(ScreenSaverView& view, double now)

@@ -24,6 +24,8 @@ public:
 
     // Follows a new interval at once: once frames have run, an interval other than the last one
     // makes the next frame due one new interval from `now`, not at the end of the old interval.
+    // A next frame more than an interval after `now` (the clock went back) is due one interval
+    // from `now`.
     void follow(double interval, double now);
 
 private:

@@ -7,8 +7,6 @@
 #include "supply/hex_color.h"
 #include "supply/utils.h"
 
-#include <set>
-
 namespace kaleon::supply {
 
 namespace {
@@ -77,9 +75,7 @@ std::vector<std::shared_ptr<TGColorPalette>> TGColorPalette::allColorPalettes()
             const auto path = *folder / name;
             auto palette = makeWithPlistAtPath(path);
             if (palette->colors().empty()) {
-                static std::set<std::filesystem::path> reported;
-                if (reported.insert(path).second)
-                    log("Palette file " + path.string() + " has no colours that can be read; skipped");
+                logOnce(path.string(), "Palette file " + path.string() + " has no colours that can be read; skipped");
                 continue;
             }
             palettes.push_back(std::move(palette));

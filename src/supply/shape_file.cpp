@@ -39,7 +39,7 @@ std::shared_ptr<svg::TGSVG> makeSVGWithTGShapePath(const std::filesystem::path& 
 {
     auto text = readTGShape(path);
     if (!text) {
-        log("Shape file " + path.string() + " " + text.error().message);
+        logOnce(path.string(), "Shape file " + path.string() + " " + text.error().message);
         return svg::TGSVG::makeWithSVGString("");
     }
     return svg::TGSVG::makeWithSVGString(*text);

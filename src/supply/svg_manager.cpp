@@ -11,7 +11,6 @@
 #include <cmath>
 
 #include <algorithm>
-#include <set>
 #include <span>
 
 namespace kaleon::supply {
@@ -51,11 +50,8 @@ gfx::Size scaleDocument(svg::TGSVG& document, double factor)
 std::shared_ptr<svg::TGSVG> plainShape(const std::filesystem::path& path)
 {
     auto document = svg::TGSVG::makeWithSVGFileAtPath(path);
-    if (document->cgPaths().empty()) {
-        static std::set<std::filesystem::path> reported;
-        if (reported.insert(path).second)
-            log("Shape file " + path.string() + " holds nothing that can be drawn");
-    }
+    if (document->cgPaths().empty())
+        logOnce(path.string(), "Shape file " + path.string() + " holds nothing that can be drawn");
     return document;
 }
 
