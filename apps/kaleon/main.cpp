@@ -1,5 +1,6 @@
 // kaleon: the Kaleon screen saver, in a window, full screen, or rendered headless to PNG files.
 
+#include "core/file.h"
 #include "core/log.h"
 #include "core/random.h"
 #include "host/offscreen_host.h"
@@ -212,6 +213,8 @@ int main(int argc, char** argv)
         options.fps = fps;
         if (::isatty(STDERR_FILENO))
             options.progress = printProgress;
+        // Interrupted, a render leaves whole pictures only.
+        removeTemporaryFilesOnSignals();
         const auto written = host::renderOffscreen(options, makeView);
         if (!written) {
             std::cerr << "kaleon: " << written.error().message << "\n";

@@ -170,13 +170,13 @@ Result<void> AtomicFile::write(std::string_view text)
     return write({ reinterpret_cast<const std::uint8_t*>(text.data()), text.size() });
 }
 
-Result<void> AtomicFile::commit()
+Result<void> AtomicFile::commit(Durability durability)
 {
     if (m_descriptor < 0)
         return fileError("cannot write " + m_temporary.string(), EBADF);
     struct stat existing { };
     const mode_t mode = ::stat(m_destination.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
-    if (::fchmod(m_descriptor, mode) != 0 || ::fsync(m_descriptor) != 0) {
+    if (::fchmod(m_descriptor, mode) != 0 || (durability == Durability::Synced && ::fsync(m_descriptor) != 0)) {
         const int failure = errno;
         discard();
         return fileError("cannot write " + m_destination.string(), failure);
@@ -189,6 +189,8 @@ Result<void> AtomicFile::commit()
     }
     untrack(m_temporary.string());
     m_temporary.clear();
+    if (durability == Durability::Unsynced)
+        return {};
     // Make the rename itself durable.
     const auto folder = m_destination.has_parent_path() ? m_destination.parent_path() : std::filesystem::path(".");
     if (const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); directory >= 0) {
@@ -220,14 +222,14 @@ void removeTemporaryFilesOnSignals()
         ::sigaction(signal, &action, nullptr);
 }
 
-Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents)
+Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents, Durability durability)
 {
     auto replacement = AtomicFile::create(file);
     if (!replacement)
         return replacement.error();
     if (auto written = (*replacement)->write(contents); !written)
         return written;
-    return (*replacement)->commit();
+    return (*replacement)->commit(durability);
 }
 
 } // namespace kaleon

@@ -25,6 +25,10 @@ Result<std::string> readFile(const std::filesystem::path& path, size_t limit = k
 // the disk, gives it the permissions of the file it replaces (or those a new file would get),
 // renames it over the destination and makes the rename durable. Until then the destination
 // stays as it was, and a file that is not committed is removed when it is destroyed.
+// Whether a replacement waits until it is on the disk (for what must survive a power cut), or
+// only until other processes see it whole (pictures that are made again in a moment).
+enum class Durability { Synced, Unsynced };
+
 class AtomicFile {
 public:
     static Result<std::unique_ptr<AtomicFile>> create(std::filesystem::path destination);
@@ -37,7 +41,7 @@ public:
 
     Result<void> write(std::span<const std::uint8_t> bytes);
     Result<void> write(std::string_view text);
-    Result<void> commit();
+    Result<void> commit(Durability durability = Durability::Synced);
     // Removes the temporary file; the destination stays as it was.
     void discard();
 
@@ -60,6 +64,7 @@ private:
 void removeTemporaryFilesOnSignals();
 
 // Replaces `file` with `contents` through an AtomicFile.
-Result<void> replaceFile(const std::filesystem::path& file, std::string_view contents);
+Result<void> replaceFile(
+    const std::filesystem::path& file, std::string_view contents, Durability durability = Durability::Synced);
 
 } // namespace kaleon

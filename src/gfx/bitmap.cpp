@@ -1,5 +1,6 @@
 #include "gfx/bitmap.h"
 
+#include "core/file.h"
 #include "core/serial_queue.h"
 
 #include <algorithm>
@@ -283,11 +284,19 @@ Result<void> Bitmap::writePNG(const std::filesystem::path& path) const
             return Error { "Bitmap", CAIRO_STATUS_NO_MEMORY, "cannot write " + path.string() + ": out of memory" };
         paint(coloured->createContext().get(), 1.0);
     }
-    const cairo_status_t status = cairo_surface_write_to_png(coloured ? coloured->surface() : surface(), path.c_str());
+    // Encoded whole first, then put in place at once: no reader (and no interrupted run) ever
+    // sees half a picture.
+    std::string png;
+    const cairo_write_func_t append = [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+    };
+    const cairo_status_t status
+        = cairo_surface_write_to_png_stream(coloured ? coloured->surface() : surface(), append, &png);
     if (status != CAIRO_STATUS_SUCCESS)
         return Error { "Bitmap", static_cast<int>(status),
             "cannot write " + path.string() + ": " + cairo_status_to_string(status) };
-    return {};
+    return replaceFile(path, png, Durability::Unsynced);
 }
 
 } // namespace kaleon::gfx
