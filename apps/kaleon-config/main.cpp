@@ -10,6 +10,8 @@
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/defaults_keys.h"
 
+#include "command_line.h"
+
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <gtk/gtk.h>
@@ -170,6 +172,7 @@ bool takeScreenshot(Settings& settings, const Options& options)
 int main(int argc, char** argv)
 {
     CLI::App app { kDescription, "kaleon-config" };
+    tellMistakesInOneLine(app);
     app.footer(kExamples);
     Options options;
     app.add_option("--screenshot", options.screenshot, "Write a PNG picture of the window to FILE, then exit")

@@ -10,6 +10,8 @@
 #include "svg/element_reader.h"
 #include "svg/svg_writer.h"
 
+#include "command_line.h"
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <charconv>
@@ -244,6 +246,7 @@ int runPack(const std::vector<std::string>& files, const std::string& folder, bo
 int main(int argc, char** argv)
 {
     CLI::App app { kDescription, "kaleon-shape" };
+    tellMistakesInOneLine(app);
     app.footer(kExamples);
     app.require_subcommand(1);
 

@@ -12,6 +12,8 @@
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
 
+#include "command_line.h"
+
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <charconv>
@@ -81,6 +83,7 @@ void printProgress(int done, int total)
 int main(int argc, char** argv)
 {
     CLI::App app { kDescription, "kaleon" };
+    tellMistakesInOneLine(app);
     app.footer(kExamples);
     app.get_formatter()->column_width(34);
 

@@ -7,6 +7,8 @@
 #include "core/file.h"
 #include "core/text.h"
 
+#include "command_line.h"
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <charconv>
@@ -458,6 +460,7 @@ Result<void> run(const Options& options)
 int main(int argc, char** argv)
 {
     CLI::App app { kDescription, "tgcrypt" };
+    tellMistakesInOneLine(app);
     app.footer(kExamples);
     Options options;
     app.add_option("MODE", options.mode, "encrypt or decrypt")
