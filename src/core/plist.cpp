@@ -2,6 +2,7 @@
 
 #include "core/c_handle.h"
 #include "core/file.h"
+#include "core/text.h"
 
 #include <cstdlib>
 #include <limits>
@@ -80,6 +81,23 @@ Result<void> checkShape(std::span<const std::uint8_t> bytes)
     return {};
 }
 
+// XML 1.0 cannot hold control characters other than tab, line feed and carriage return, not
+// even as references, nor bytes that are not UTF-8: text that held one would make a settings
+// file no reader takes. So every text read or written drops them (of text that is not UTF-8,
+// only the ASCII stays).
+std::string xmlText(std::string_view text)
+{
+    const bool utf8 = isValidUTF8(text);
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && (utf8 || byte < 0x80)) || c == '\t' || c == '\n' || c == '\r')
+            kept.push_back(c);
+    }
+    return kept;
+}
+
 Result<PlistValue> fromNode(plist_t node, int depth)
 {
     if (depth > kMaximumDepth)
@@ -100,15 +118,17 @@ Result<PlistValue> fromNode(plist_t node, int depth)
         plist_get_real_val(node, &value);
         return PlistValue(value);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+        // By pointer and length: the library's copying reader aborts on text holding a NUL.
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return PlistValue(xmlText(text ? std::string_view(text, length) : std::string_view()));
+    }
     case PLIST_KEY: {
         char* raw = nullptr;
-        if (plist_get_node_type(node) == PLIST_STRING)
-            plist_get_string_val(node, &raw);
-        else
-            plist_get_key_val(node, &raw);
+        plist_get_key_val(node, &raw);
         const MallocText text(raw);
-        return PlistValue(std::string(text ? text.get() : ""));
+        return PlistValue(xmlText(text ? text.get() : ""));
     }
     case PLIST_DATA: {
         char* raw = nullptr;
@@ -145,7 +165,7 @@ Result<PlistValue> fromNode(plist_t node, int depth)
             auto value = fromNode(item, depth + 1);
             if (!value)
                 return value.error();
-            dictionary.insert_or_assign(std::string(key ? key.get() : ""), std::move(*value));
+            dictionary.insert_or_assign(xmlText(key ? key.get() : ""), std::move(*value));
         }
         return PlistValue(std::move(dictionary));
     }
@@ -164,7 +184,7 @@ plist_t toNode(const PlistValue& value)
     if (auto* r = value.asReal())
         return plist_new_real(*r);
     if (auto* s = value.asString())
-        return plist_new_string(s->c_str());
+        return plist_new_string(xmlText(*s).c_str());
     if (auto* d = value.asData())
         return plist_new_data(reinterpret_cast<const char*>(d->data()), d->size());
     if (auto* a = value.asArray()) {
@@ -176,7 +196,7 @@ plist_t toNode(const PlistValue& value)
     if (auto* dictionary = value.asDictionary()) {
         plist_t node = plist_new_dict();
         for (const auto& [key, item] : *dictionary)
-            plist_dict_set_item(node, key.c_str(), toNode(item));
+            plist_dict_set_item(node, xmlText(key).c_str(), toNode(item));
         return node;
     }
     // Property lists have no null: an empty string stands in.

@@ -110,6 +110,24 @@ TEST(Plist, RefusesTreesNestedTooDeeply)
                                    "<dict/></array></plist>")));
 }
 
+TEST(Plist, TextThatXMLCannotHoldIsDroppedSoWhatIsWrittenReadsBack)
+{
+    // A NUL inside a string (which made the plist library abort), other control characters,
+    // and bytes that are not UTF-8: read, written as XML and read back without loss of the rest.
+    const std::string text = std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>path</key>")
+        + std::string("<string>a\0b\x0b\tc</string></dict></plist>", 38);
+    const auto value = parsePlist({ reinterpret_cast<const std::uint8_t*>(text.data()), text.size() });
+    ASSERT_TRUE(value) << value.error().message;
+    const std::string path = *value->find("path")->asString();
+    EXPECT_TRUE(path.starts_with("a") && path.find_first_of(std::string("\0\x0b", 2)) == std::string::npos) << path;
+    const std::string written = xmlPlist(
+        PlistValue(PlistValue::Dictionary { { "k\x01", PlistValue("v\x02\xff") }, { "path", *value->find("path") } }));
+    const auto back = parsePlist({ reinterpret_cast<const std::uint8_t*>(written.data()), written.size() });
+    ASSERT_TRUE(back) << written;
+    EXPECT_EQ(*back->find("k")->asString(), "v");
+    EXPECT_EQ(*back->find("path")->asString(), path);
+}
+
 TEST(Plist, ReadsFilesAndReportsMissingOnes)
 {
     test::TemporaryDirectory folder;
