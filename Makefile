@@ -69,7 +69,8 @@ tsan: deps
 
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
-FUZZERS := path_data svg_reader legacy_tokenizer hex_color container_reader openssl_reader
+FUZZERS := path_data svg_reader svg_round_trip legacy_tokenizer hex_color container_reader openssl_reader \
+	palette_reader settings_reader
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON -DKALEON_WERROR=$(WERROR) >/dev/null
