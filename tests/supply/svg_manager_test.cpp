@@ -8,9 +8,13 @@
 #include "support/test_support.h"
 
 #include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kaleon;
 using gfx::Color;
@@ -212,6 +216,35 @@ TEST_F(ColorPicker, RandomizePaletteSwitchesColoursAndStoresTheChoiceSilently)
     auto reread = host::ScreenSaverDefaults::makeWithFile(supply::moduleDefaults()->file());
     EXPECT_EQ(reread->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Other.plist");
     EXPECT_EQ(counter->count, 0);
+}
+
+TEST_F(ColorPicker, RandomizePaletteOnAFullDiskKeepsTheStoredSettingsAndGoesOn)
+{
+    test::writeFile(folder / "KaleonColors.plist", test::paletteText("Kaleon", { "010101", "020202", "030303" }));
+    test::writeFile(folder / "Other.plist", test::paletteText("Other", { "0a0a0a", "0b0b0b", "0c0c0c" }));
+    supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("KaleonColors.plist"));
+    ASSERT_TRUE(supply::moduleDefaults()->synchronize());
+    const auto file = supply::moduleDefaults()->file();
+    const std::string stored = test::readFile(file);
+    // In a child whose files cannot grow past a few bytes, as on a full disk.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit { 16, 16 };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ScopedLogCapture capture;
+        auto manager = TGSVGManager::make();
+        manager->randomizePalette();
+        const bool said = capture.count("Randomizing palette") == 1 && capture.lines().size() == 2
+            && capture.lines()[1].starts_with("Cannot save the settings: ");
+        ::_exit(said && manager->availableColors() == grays({ 10, 11, 12 }) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "one line said, the new colours in use";
+    EXPECT_EQ(test::readFile(file), stored);
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+        EXPECT_FALSE(entry.path().string().starts_with(file.string() + ".")) << "left behind: " << entry.path();
 }
 
 TEST_F(ColorPicker, RandomizePaletteWithNoOtherPaletteChangesNothing)
