@@ -11,7 +11,7 @@ namespace kaleon {
 inline void tellMistakesInOneLine(CLI::App& app)
 {
     app.failure_message([](const CLI::App* failed, const CLI::Error& error) {
-        const std::string name = failed->get_name();
+        const std::string& name = failed->get_name();
         return name + ": " + error.what() + " (" + name + " --help lists the options)\n";
     });
 }
