@@ -219,7 +219,7 @@ TEST(Container, EveryChangedByteIsAnErrorAndNoPlaintext)
     // answer may tell bad padding from a bad HMAC.
     for (int value = 0; value < 256; ++value) {
         Bytes damaged = *container;
-        damaged[damaged.size() - 32 - 1] = static_cast<std::uint8_t>(value);
+        damaged.at(damaged.size() - 32 - 1) = static_cast<std::uint8_t>(value);
         if (damaged != *container) {
             EXPECT_EQ(TGDecryptor::decryptData(damaged, settings, "pw").error(), cryptorError(kTGCryptorHMACMismatch));
         }
@@ -229,7 +229,7 @@ TEST(Container, EveryChangedByteIsAnErrorAndNoPlaintext)
     // Bad padding under a good HMAC is still a decoding error: the last plaintext byte (the
     // padding's length, 8 for 40 bytes) made 0 through the block before, then a new HMAC.
     Bytes badPadding(container->begin(), container->end() - 32);
-    badPadding[badPadding.size() - 16 - 1] ^= 0x08;
+    badPadding.at(badPadding.size() - 16 - 1) ^= 0x08;
     const Bytes HMACSalt(container->begin() + 10, container->begin() + 18);
     auto hmac = RunningHMAC::make(
         TGCryptorHMACAlgorithm::SHA256, keyForPassword("pw", HMACSalt, settings.HMACKeySettings).value());
