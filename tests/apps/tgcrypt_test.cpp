@@ -215,13 +215,13 @@ TEST_F(Tgcrypt, ASignalLeavesNoPartialOutputBehind)
 {
     ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    // Half the input through a FIFO the shell keeps open, then the signal.
+    const std::string script = "\"$0\" decrypt --password pw --in \"$4\" --out \"$2\" & exec 3>\"$4\"; "
+                               "head -c 20000 \"$1\" >&3; sleep 0.3; kill -$3 $!; wait $!";
     for (const char* signal : { "INT", "TERM", "HUP" }) {
         SCOPED_TRACE(signal);
-        // Half the input through a FIFO the shell keeps open, then the signal.
-        const auto result = test::runProgram({ "/bin/sh", "-c",
-            "\"$0\" decrypt --password pw --in \"$4\" --out \"$2\" & exec 3>\"$4\"; head -c 20000 \"$1\" >&3; "
-            "sleep 0.3; kill -$3 $!; wait $!",
-            TGCRYPT_BINARY, path("c"), path("out"), signal, path("fifo") });
+        const auto result = test::runProgram(
+            { "/bin/sh", "-c", script, TGCRYPT_BINARY, path("c"), path("out"), signal, path("fifo") });
         EXPECT_NE(result.status, 0);
         EXPECT_EQ(
             std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
