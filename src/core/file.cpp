@@ -61,16 +61,14 @@ void track(const std::string& path)
     }
 }
 
-// Called once the file is gone or renamed.
+// Called once the file is gone or renamed. Only the thread that tracked a path changes its
+// slot again, so a slot that is ready can be read as it stands.
 void untrack(const std::string& path)
 {
     for (auto& slot : g_temporaryFiles) {
-        int expected = TrackedFile::Ready;
-        if (slot.state.compare_exchange_strong(expected, TrackedFile::Changing)) {
-            const bool same = path == slot.path.data();
-            slot.state = same ? TrackedFile::Free : TrackedFile::Ready;
-            if (same)
-                return;
+        if (slot.state == TrackedFile::Ready && path == slot.path.data()) {
+            slot.state = TrackedFile::Free;
+            return;
         }
     }
 }

@@ -35,26 +35,17 @@ Error plistError(std::string message)
 bool nestsDeeperThan(std::string_view text, int limit)
 {
     int depth = 0;
-    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-        const std::string_view tag = text.substr(at + 1);
-        const auto skipTo = [&](std::string_view end) {
-            const size_t found = text.find(end, at);
-            at = found == std::string_view::npos ? text.size() - 1 : found;
-        };
-        if (tag.starts_with("!--")) {
-            skipTo("-->");
-        } else if (tag.starts_with("![CDATA[")) {
-            skipTo("]]>");
-        } else if (tag.starts_with("/array") || tag.starts_with("/dict")) {
+    return anyXmlTag(text, [&](std::string_view tag) {
+        if (tag.starts_with("/array") || tag.starts_with("/dict")) {
             --depth;
         } else if (tag.starts_with("array") || tag.starts_with("dict")) {
             const size_t close = tag.find('>');
             const bool empty = close != std::string_view::npos && close > 0 && tag[close - 1] == '/';
             if (!empty && ++depth > limit)
-                return true;
+                return std::string_view::npos;
         }
-    }
-    return false;
+        return size_t { 0 };
+    });
 }
 
 std::uint64_t bigEndian64(std::span<const std::uint8_t> bytes)

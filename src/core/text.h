@@ -63,4 +63,27 @@ std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text);
 // Two lower-case hexadecimal digits per byte.
 std::string hexString(std::span<const std::uint8_t> bytes);
 
+// Walks the tags of XML text without parsing it, for limits judged before a parser sees the
+// text: calls `visit` with the text after each '<' (comments and CDATA sections, which may
+// hold '<', are passed over). `visit` returns how much of that text to pass over, or npos to
+// stop. Returns whether a visit stopped the walk.
+template<class Visit>
+bool anyXmlTag(std::string_view text, Visit visit)
+{
+    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::string_view rest = text.substr(at + 1);
+        size_t skip = 0;
+        if (rest.starts_with("!--"))
+            skip = rest.find("-->");
+        else if (rest.starts_with("![CDATA["))
+            skip = rest.find("]]>");
+        else if (skip = visit(rest); skip == std::string_view::npos)
+            return true;
+        if (skip == std::string_view::npos || skip >= rest.size())
+            return false;
+        at += skip;
+    }
+    return false;
+}
+
 } // namespace kaleon

@@ -32,44 +32,41 @@ public:
     // A zeroed buffer of at least `bytes`, and its capacity.
     std::pair<std::uint8_t*, size_t> take(size_t bytes)
     {
-        if (bytes >= kSmallest) {
-            std::unique_lock lock(m_mutex);
-            for (;;) {
-                // The smallest that fits, a clean one before one still to be cleared.
-                const auto rank = [](const Buffer& buffer) { return std::pair(buffer.dirty != 0, buffer.capacity); };
-                auto best = m_buffers.end();
-                bool busy = false;
-                for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
-                    if (it->capacity < bytes)
-                        continue;
-                    if (it->clearing)
-                        busy = true;
-                    else if (best == m_buffers.end() || rank(*it) < rank(*best))
-                        best = it;
-                }
-                if (best != m_buffers.end()) {
-                    const Buffer buffer = *best;
-                    m_held -= buffer.capacity;
-                    m_buffers.erase(best);
-                    lock.unlock();
-                    std::memset(buffer.data, 0, buffer.dirty);
-                    return { buffer.data, buffer.capacity };
-                }
-                // Waiting for a clearing to end beats faulting in a fresh buffer.
-                if (!busy)
-                    break;
-                m_cleared.wait(lock);
+        if (bytes < kSmallest)
+            return { allocate(bytes), bytes };
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            // The smallest that fits, a clean one before one still to be cleared.
+            const auto rank = [](const Buffer& buffer) { return std::pair(buffer.dirty != 0, buffer.capacity); };
+            auto best = m_buffers.end();
+            bool busy = false;
+            for (auto it = m_buffers.begin(); it != m_buffers.end(); ++it) {
+                if (it->capacity < bytes)
+                    continue;
+                if (it->clearing)
+                    busy = true;
+                else if (best == m_buffers.end() || rank(*it) < rank(*best))
+                    best = it;
             }
+            if (best != m_buffers.end()) {
+                const Buffer buffer = *best;
+                m_held -= buffer.capacity;
+                m_buffers.erase(best);
+                lock.unlock();
+                std::memset(buffer.data, 0, buffer.dirty);
+                return { buffer.data, buffer.capacity };
+            }
+            // Waiting for a clearing to end beats faulting in a fresh buffer.
+            if (!busy)
+                break;
+            m_cleared.wait(lock);
         }
-        // A new large buffer is made as large as the largest asked for so far (within reason),
-        // so that any pooled buffer serves any later bitmap: the pool settles on a few buffers
+        // A new buffer is made as large as the largest asked for so far (within reason), so
+        // that any pooled buffer serves any later bitmap: the pool settles on a few buffers
         // instead of trading sizes for ever. Pages never written cost nothing.
-        size_t capacity = bytes;
-        if (bytes >= kSmallest) {
-            std::lock_guard lock(m_mutex);
-            m_largest = std::max(m_largest, bytes);
-            capacity = std::max(bytes, std::min(m_largest, kMostHeld / kCapacity));
-        }
+        m_largest = std::max(m_largest, bytes);
+        const size_t capacity = std::max(bytes, std::min(m_largest, kMostHeld / kCapacity));
+        lock.unlock();
         return { allocate(capacity), capacity };
     }
 

@@ -48,33 +48,23 @@ constexpr int kMostAttributes = 256;
 // '=' outside quotes). Comments, CDATA sections and declarations are skipped.
 bool hasTooManyAttributes(std::string_view text)
 {
-    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-        const std::string_view rest = text.substr(at + 1);
-        const auto skipTo = [&](std::string_view end) {
-            const size_t found = text.find(end, at);
-            at = found == std::string_view::npos ? text.size() - 1 : found;
-        };
-        if (rest.starts_with("!--")) {
-            skipTo("-->");
-        } else if (rest.starts_with("![CDATA[")) {
-            skipTo("]]>");
-        } else if (!rest.empty() && rest.front() != '!' && rest.front() != '?' && rest.front() != '/') {
-            int count = 0;
-            for (; at < text.size() && text[at] != '>'; ++at) {
-                const char c = text[at];
-                if (c == '"' || c == '\'') {
-                    at = text.find(c, at + 1); // over the value
-                    if (at == std::string_view::npos)
-                        return false;
-                } else if (c == '=' && ++count > kMostAttributes) {
-                    return true;
-                }
+    return anyXmlTag(text, [](std::string_view tag) {
+        if (tag.empty() || tag.front() == '!' || tag.front() == '?' || tag.front() == '/')
+            return size_t { 0 };
+        int count = 0;
+        size_t at = 0;
+        for (; at < tag.size() && tag[at] != '>'; ++at) {
+            const char c = tag[at];
+            if (c == '"' || c == '\'') {
+                at = tag.find(c, at + 1); // over the value
+                if (at == std::string_view::npos)
+                    return tag.size();
+            } else if (c == '=' && ++count > kMostAttributes) {
+                return std::string_view::npos;
             }
-            if (at >= text.size())
-                return false;
         }
-    }
-    return false;
+        return at;
+    });
 }
 
 // libxml2 would print its diagnostics on stderr; the early stop is all we need of them.
