@@ -7,21 +7,10 @@ namespace kaleon::gfx {
 
 namespace {
 
-bool isFinite(Point p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
 // The handle length of a cubic quarter circle, as a fraction of the radius.
 constexpr double kEllipseHandle = 0.5522847498;
 
 } // namespace
-
-void Path::ensureCurrentPoint()
-{
-    if (m_types.empty())
-        moveTo({ 0, 0 });
-}
 
 void Path::moveTo(Point point)
 {
@@ -37,16 +26,6 @@ void Path::moveTo(Point point)
     m_current = point;
 }
 
-void Path::lineTo(Point point)
-{
-    if (!isFinite(point))
-        return;
-    ensureCurrentPoint();
-    m_types.push_back(PathElementType::LineTo);
-    m_points.push_back(point);
-    m_current = point;
-}
-
 void Path::quadCurveTo(Point control, Point point)
 {
     if (!isFinite(control) || !isFinite(point))
@@ -54,16 +33,6 @@ void Path::quadCurveTo(Point control, Point point)
     ensureCurrentPoint();
     m_types.push_back(PathElementType::QuadCurveTo);
     m_points.insert(m_points.end(), { control, point });
-    m_current = point;
-}
-
-void Path::curveTo(Point control1, Point control2, Point point)
-{
-    if (!isFinite(control1) || !isFinite(control2) || !isFinite(point))
-        return;
-    ensureCurrentPoint();
-    m_types.push_back(PathElementType::CubicCurveTo);
-    m_points.insert(m_points.end(), { control1, control2, point });
     m_current = point;
 }
 
@@ -89,13 +58,6 @@ void Path::addEllipseInRect(const Rect& rect)
     curveTo({ cx - rx, cy - hy }, { cx - hx, cy - ry }, { cx, cy - ry });
     curveTo({ cx + hx, cy - ry }, { cx + rx, cy - hy }, { cx + rx, cy });
     closeSubpath();
-}
-
-std::optional<Point> Path::currentPoint() const
-{
-    if (m_types.empty())
-        return std::nullopt;
-    return m_current;
 }
 
 std::optional<Rect> Path::boundingBox() const

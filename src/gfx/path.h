@@ -3,6 +3,7 @@
 #include "gfx/affine_transform.h"
 #include "gfx/geometry.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,9 +34,27 @@ struct PathElement {
 class Path {
 public:
     void moveTo(Point point);
-    void lineTo(Point point);
+    void lineTo(Point point)
+    {
+        if (!isFinite(point))
+            return;
+        ensureCurrentPoint();
+        m_types.push_back(PathElementType::LineTo);
+        m_points.push_back(point);
+        m_current = point;
+    }
     void quadCurveTo(Point control, Point point);
-    void curveTo(Point control1, Point control2, Point point);
+    void curveTo(Point control1, Point control2, Point point)
+    {
+        if (!isFinite(control1) || !isFinite(control2) || !isFinite(point))
+            return;
+        ensureCurrentPoint();
+        m_types.push_back(PathElementType::CubicCurveTo);
+        m_points.push_back(control1);
+        m_points.push_back(control2);
+        m_points.push_back(point);
+        m_current = point;
+    }
     void closeSubpath();
     // Adds a closed subpath tracing the ellipse inscribed in `rect` as four cubic segments,
     // starting at (maxX, midY) and passing (midX, maxY), (minX, midY), (midX, minY).
@@ -43,7 +62,12 @@ public:
 
     // The end of the last element, or the start of the subpath after a close; empty when the
     // path has no elements.
-    std::optional<Point> currentPoint() const;
+    std::optional<Point> currentPoint() const
+    {
+        if (m_types.empty())
+            return std::nullopt;
+        return m_current;
+    }
     bool isEmpty() const { return m_types.empty(); }
     size_t elementCount() const { return m_types.size(); }
 
@@ -86,7 +110,12 @@ public:
     }
 
 private:
-    void ensureCurrentPoint();
+    static bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+    void ensureCurrentPoint()
+    {
+        if (m_types.empty())
+            moveTo({ 0, 0 });
+    }
 
     std::vector<PathElementType> m_types;
     std::vector<Point> m_points;

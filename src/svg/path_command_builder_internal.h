@@ -28,16 +28,40 @@ public:
         return relative ? gfx::Point { m_current.x + point.x, m_current.y + point.y } : point;
     }
 
-    void moveTo(gfx::Point point);
-    void lineTo(gfx::Point point);
+    void moveTo(gfx::Point point)
+    {
+        m_path.moveTo(point);
+        followPath();
+    }
+    void lineTo(gfx::Point point)
+    {
+        m_path.lineTo(point);
+        followPath();
+    }
     // A cubic curve; its second control point is kept for a smooth curve that follows.
-    void curveTo(gfx::Point control1, gfx::Point control2, gfx::Point end);
+    void curveTo(gfx::Point control1, gfx::Point control2, gfx::Point end)
+    {
+        m_path.curveTo(control1, control2, end);
+        followPath();
+        m_lastControlPoint = control2;
+    }
     // A cubic curve whose first control point is the reflection of the kept control point about
     // the current point, or the current point itself when none is kept.
-    void smoothCurveTo(gfx::Point control2, gfx::Point end);
+    void smoothCurveTo(gfx::Point control2, gfx::Point end)
+    {
+        const gfx::Point p = m_current;
+        const gfx::Point control1
+            = m_lastControlPoint ? gfx::Point { 2 * p.x - m_lastControlPoint->x, 2 * p.y - m_lastControlPoint->y } : p;
+        curveTo(control1, control2, end);
+    }
     // The next smooth curve does not follow a curve.
     void forgetControlPoint() { m_lastControlPoint.reset(); }
-    void closeSubpath();
+    void closeSubpath()
+    {
+        m_path.closeSubpath();
+        if (m_afterClose == AfterClose::StartOfSubpath)
+            followPath();
+    }
 
     // The same from the numbers of a command as they stand in the text: a curve from six
     // (x1 y1 x2 y2 x y), a smooth curve from four (x2 y2 x y), all relative to the current

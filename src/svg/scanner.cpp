@@ -1,7 +1,11 @@
 #include "svg/scanner.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace kaleon::svg {
@@ -13,90 +17,146 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Every power of ten up to 10^10 is a float exactly (5^10 < 2^24), as is every whole number up
+// to 2^24. One IEEE multiplication or division of two exact floats is correctly rounded, so a
+// number whose digits fit those bounds needs nothing more.
+constexpr std::array<float, 11> kExactPowersOfTen
+    = { 1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f };
+constexpr uint64_t kLargestExactMantissa = uint64_t { 1 } << 24;
+constexpr int kMostMantissaDigits = 19; // fits 64 bits
+constexpr int kExponentCap = 1'000'000; // far past any float, short of overflowing an int
+
+// The power of ten of the first nonzero digit of a number with `wholeDigits` digits before its
+// point (if any) and `exponent`; only asked for numbers too large or too small for a float,
+// which always have a nonzero digit.
+int leadingPowerOfTen(const char* digits, int wholeDigits, int exponent)
+{
+    int power = wholeDigits - 1;
+    for (const char* p = digits; *p == '0' || *p == '.'; ++p) {
+        if (*p == '0')
+            --power;
+    }
+    return power + exponent;
+}
+
+// The run of digits at `p` (at most eight of them, looked at all at once) and its value.
+struct DigitRun {
+    int count;
+    uint64_t value;
+};
+
+[[gnu::always_inline]] inline DigitRun digitRun(const char* p, const char* end)
+{
+    uint64_t bytes = 0; // bytes past the end stay zero, which is not a digit
+    if (end - p >= 8)
+        std::memcpy(&bytes, p, 8);
+    else
+        std::memcpy(&bytes, p, static_cast<size_t>(end - p));
+    if constexpr (std::endian::native == std::endian::big)
+        bytes = __builtin_bswap64(bytes);
+    // The first character is the lowest byte. A digit's byte becomes 0-9 and stays below 16
+    // after adding 6; any other byte has a bit of its high half set in one of the two. A carry
+    // between bytes starts only at a non-digit and only reaches later characters.
+    const uint64_t values = bytes ^ 0x3030303030303030;
+    const uint64_t nonDigits = (values | (values + 0x0606060606060606)) & 0xf0f0f0f0f0f0f0f0;
+    const int count = nonDigits ? std::countr_zero(nonDigits) / 8 : 8;
+    if (count == 0)
+        return { 0, 0 };
+    // Leading zero bytes for the missing digits, then pairs, fours and eights combined.
+    uint64_t digits = values << (8 * (8 - count));
+    digits = (digits * 10 + (digits >> 8)) & 0x00ff00ff00ff00ff;
+    digits = (digits * 100 + (digits >> 16)) & 0x0000ffff0000ffff;
+    digits = (digits * 10000 + (digits >> 32)) & 0x00000000ffffffff;
+    return { count, digits };
+}
+
+constexpr std::array<uint64_t, 9> kPowersOfTen = { 1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000 };
+
+// Goes on with a run longer than eight digits, one digit at a time.
+void moreDigits(const char*& p, const char* end, uint64_t& mantissa, int64_t& count)
+{
+    for (; p < end && isDigit(*p); ++p, ++count)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+}
+
 } // namespace
+
+const char* readDecimal(const char* begin, const char* end, float& value)
+{
+    const char* p = begin;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-'))
+        ++p;
+    const char* const unsignedStart = p;
+
+    // All digits as one whole number (exact while there are at most 19 of them) times a power
+    // of ten.
+    const DigitRun whole = digitRun(p, end);
+    uint64_t mantissa = whole.value;
+    int64_t wholeDigits = whole.count;
+    p += whole.count;
+    if (whole.count == 8)
+        moreDigits(p, end, mantissa, wholeDigits);
+    int64_t fractionDigits = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        const DigitRun fraction = digitRun(p, end);
+        mantissa = mantissa * kPowersOfTen[static_cast<size_t>(fraction.count)] + fraction.value;
+        fractionDigits = fraction.count;
+        p += fraction.count;
+        if (fraction.count == 8)
+            moreDigits(p, end, mantissa, fractionDigits);
+    }
+    if (wholeDigits + fractionDigits == 0)
+        return nullptr;
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        const bool negativeExponent = q < end && *q == '-';
+        if (q < end && (*q == '+' || *q == '-'))
+            ++q;
+        if (q < end && isDigit(*q)) {
+            for (; q < end && isDigit(*q); ++q)
+                exponent = std::min(exponent * 10 + (*q - '0'), kExponentCap);
+            exponent = negativeExponent ? -exponent : exponent;
+            p = q;
+        }
+    }
+
+    float magnitude = 0;
+    const int scale = exponent - static_cast<int>(std::min<int64_t>(fractionDigits, kExponentCap));
+    const int lastPower = static_cast<int>(kExactPowersOfTen.size()) - 1;
+    if (wholeDigits + fractionDigits <= kMostMantissaDigits && mantissa <= kLargestExactMantissa && scale >= -lastPower
+        && scale <= lastPower) {
+        magnitude = static_cast<float>(static_cast<int32_t>(mantissa));
+        if (scale >= 0)
+            magnitude *= kExactPowersOfTen[static_cast<size_t>(scale)];
+        else
+            magnitude /= kExactPowersOfTen[static_cast<size_t>(-scale)];
+    } else {
+        const auto result = std::from_chars(unsignedStart, p, magnitude);
+        if (result.ec == std::errc::result_out_of_range)
+            magnitude = leadingPowerOfTen(
+                            unsignedStart, static_cast<int>(std::min<int64_t>(wholeDigits, kExponentCap)), exponent)
+                    >= 0
+                ? std::numeric_limits<float>::infinity()
+                : 0.0f;
+    }
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
 
 size_t decimalNumberLength(std::string_view text)
 {
-    size_t i = 0;
-    const size_t n = text.size();
-    if (i < n && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    size_t digits = 0;
-    while (i < n && isDigit(text[i])) {
-        ++i;
-        ++digits;
-    }
-    if (i < n && text[i] == '.') {
-        ++i;
-        while (i < n && isDigit(text[i])) {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return 0;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < n && (text[j] == '+' || text[j] == '-'))
-            ++j;
-        if (j < n && isDigit(text[j])) {
-            while (j < n && isDigit(text[j]))
-                ++j;
-            i = j;
-        }
-    }
-    return i;
+    float value = 0;
+    const char* end = readDecimal(text.data(), text.data() + text.size(), value);
+    return end ? static_cast<size_t>(end - text.data()) : 0;
 }
 
 float decimalToFloat(std::string_view text)
 {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
     float value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too large or too small for a float: tell which by the exponent's sign.
-        const auto e = text.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
-        value = tiny ? 0.0f : std::numeric_limits<float>::infinity();
-    } else if (result.ec != std::errc()) {
-        value = 0;
-    }
-    return negative ? -value : value;
-}
-
-size_t Scanner::skipped() const
-{
-    size_t position = m_position;
-    while (position < m_text.size() && m_skip.contains(m_text[position]))
-        ++position;
-    return position;
-}
-
-bool Scanner::scanFloat(float& value)
-{
-    const size_t start = skipped();
-    const char* begin = m_text.data() + start;
-    const char* end = m_text.data() + m_text.size();
-    const char* digits = begin;
-    if (digits < end && (*digits == '+' || *digits == '-'))
-        ++digits;
-    // from_chars reads exactly our grammar once the sign is off and the words it also knows
-    // ("inf", "nan") are ruled out by the first character.
-    if (digits == end || !(isDigit(*digits) || *digits == '.'))
-        return false;
-    float number = 0;
-    const auto result = std::from_chars(digits, end, number);
-    if (result.ec == std::errc::invalid_argument)
-        return false;
-    if (result.ec == std::errc::result_out_of_range)
-        number = decimalToFloat(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
-    value = *begin == '-' ? -number : number;
-    m_position = static_cast<size_t>(result.ptr - m_text.data());
-    return true;
+    return readDecimal(text.data(), text.data() + text.size(), value) ? value : 0.0f;
 }
 
 bool Scanner::scanCharacters(const CharacterSet& set, std::string_view& run)

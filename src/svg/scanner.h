@@ -33,6 +33,8 @@ private:
     std::array<bool, 256> m_members {};
 };
 
+const char* readDecimal(const char* begin, const char* end, float& value);
+
 // Reads a text from the front. Every scan first skips characters of the skip set; a scan that
 // finds nothing leaves the position where it was before those characters. Positions are byte
 // offsets. Numbers are read the same way whatever the process's locale is.
@@ -53,19 +55,38 @@ public:
     // an optional exponent (e or E, optional sign, at least one digit). The result is the
     // 32-bit float nearest to the number; numbers beyond its range read as ±infinity, and
     // numbers too small for it as zero.
-    bool scanFloat(float& value);
+    bool scanFloat(float& value)
+    {
+        const char* begin = m_text.data() + skipped();
+        const char* end = readDecimal(begin, m_text.data() + m_text.size(), value);
+        if (!end)
+            return false;
+        m_position = static_cast<size_t>(end - m_text.data());
+        return true;
+    }
     // The longest run of characters of `set`.
     bool scanCharacters(const CharacterSet& set, std::string_view& run);
     // Everything up to `stop` (or to the end); fails only when there is nothing before it.
     bool scanUpTo(char stop, std::string_view& text);
 
 private:
-    size_t skipped() const;
+    size_t skipped() const
+    {
+        size_t position = m_position;
+        while (position < m_text.size() && m_skip.contains(m_text[position]))
+            ++position;
+        return position;
+    }
 
     std::string_view m_text;
     CharacterSet m_skip;
     size_t m_position = 0;
 };
+
+// Reads a decimal number of the grammar above at `begin` (no skipping) into `value`; returns
+// the end of the number, or nullptr when none starts there. The value is correctly rounded:
+// the same as std::from_chars gives, with the sign and range handled as scanFloat says.
+const char* readDecimal(const char* begin, const char* end, float& value);
 
 // The extent of a decimal number at the front of `text` by the grammar above; 0 when none.
 size_t decimalNumberLength(std::string_view text);
