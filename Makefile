@@ -69,7 +69,7 @@ tsan: deps
 
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
-FUZZERS := path_data svg_reader svg_round_trip legacy_tokenizer hex_color container_reader openssl_reader \
+FUZZERS := decimal path_data svg_reader svg_round_trip legacy_tokenizer hex_color container_reader openssl_reader \
 	palette_reader settings_reader
 
 fuzz: deps
