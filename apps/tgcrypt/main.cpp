@@ -15,10 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <latch>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,9 +49,11 @@ Examples:
 Exit status: 0 on success; 1 on any error, after one line naming the error and its code.
 )";
 
-constexpr size_t kChunkSize = 64 * 1024;
+// Input is read, and handed to the cryptor, in pieces of this size.
+constexpr size_t kChunkSize = 1024 * 1024;
 // Chunks that may wait on the worker queue before the reader of the input waits for it.
-constexpr size_t kChunksInFlight = 64;
+constexpr size_t kChunksInFlight = 4;
+constexpr size_t kSpillCopySize = 1024 * 1024;
 // Plaintext held back in memory (for standard output) before it spills into a temporary file.
 constexpr size_t kMemoryHoldLimit = 8 * 1024 * 1024;
 constexpr std::uint64_t kProgressThreshold = 4 * 1024 * 1024;
@@ -148,14 +152,40 @@ Result<std::string> passwordFromFile(const std::string& path)
     return line;
 }
 
-// Where output goes: a file beside the destination that replaces it at the end, or standard
-// output. For decryption to standard output the plaintext is held back (in memory, then in an
-// unnamed temporary file) until the end.
+// Writes all of `data` to `descriptor`; false (with errno) if it cannot.
+bool writeAll(int descriptor, const std::uint8_t* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Whether `descriptor` is the null device, where output is never seen by anyone.
+bool isNullDevice(int descriptor)
+{
+    struct stat output {
+    }, null {};
+    return ::fstat(descriptor, &output) == 0 && S_ISCHR(output.st_mode) && ::stat("/dev/null", &null) == 0
+        && output.st_rdev == null.st_rdev;
+}
+
+// Where the output goes. A regular file (or a new one) is written beside and renamed into
+// place once everything has gone well. Standard output, or an --out that is a pipe, a terminal
+// or a device, is written directly: with `holdBack` (decryption) nothing reaches it before
+// `commit`, so a reader never sees plaintext that has not been verified. The null device takes
+// output that nobody can see, so it is not held back at all.
 class Sink {
 public:
     Sink(std::string destination, bool holdBack)
         : m_destination(std::move(destination))
-        , m_holdBack(holdBack && m_destination.empty())
+        , m_holdBack(holdBack)
     {
     }
     ~Sink() { discard(); }
@@ -164,31 +194,42 @@ public:
 
     Result<void> open()
     {
-        if (!m_destination.empty()) {
+        std::error_code error;
+        const auto type = std::filesystem::status(m_destination, error).type();
+        if (!m_destination.empty()
+            && (type == std::filesystem::file_type::not_found || type == std::filesystem::file_type::regular)) {
             auto file = AtomicFile::create(m_destination);
             if (!file)
                 return failure(file.error().message);
             m_replacement = std::move(*file);
-        } else if (!m_holdBack) {
-            m_file = stdout;
+            m_holdBack = false;
+            return {};
         }
+        if (!m_destination.empty()) {
+            m_descriptor = ::open(m_destination.c_str(), O_WRONLY | O_CLOEXEC);
+            if (m_descriptor < 0)
+                return failure("cannot open " + m_destination + ": " + std::strerror(errno));
+            m_ownsDescriptor = true;
+        }
+        if (isNullDevice(m_descriptor))
+            m_discarding = true;
         return {};
     }
 
-    // Called on the response queue.
     void write(const Bytes& data)
     {
-        if (data.empty() || m_failure)
+        if (data.empty() || m_failure || m_discarding)
             return;
-        if (m_holdBack && !m_file) {
+        if (m_holdBack && m_spill < 0) {
             m_held.insert(m_held.end(), data.begin(), data.end());
             if (m_held.size() <= kMemoryHoldLimit)
                 return;
-            m_file = std::tmpfile();
-            if (!m_file) {
+            m_spillFile = std::tmpfile();
+            if (!m_spillFile) {
                 m_failure = std::string("cannot hold the output back: ") + std::strerror(errno);
                 return;
             }
+            m_spill = ::fileno(m_spillFile);
             const Bytes held = std::exchange(m_held, Bytes());
             writeOut(held);
             return;
@@ -206,29 +247,26 @@ public:
             m_replacement.reset();
             return {};
         }
-        bool written = true;
-        if (m_holdBack && m_file) {
-            std::rewind(m_file);
-            std::vector<char> buffer(kChunkSize);
-            size_t n = 0;
-            while (written && (n = std::fread(buffer.data(), 1, buffer.size(), m_file)) > 0)
-                written = std::fwrite(buffer.data(), 1, n, stdout) == n;
-            if (std::ferror(m_file))
-                return failure(std::string("cannot read the held-back output: ") + std::strerror(errno));
-        } else if (m_holdBack) {
-            written = std::fwrite(m_held.data(), 1, m_held.size(), stdout) == m_held.size();
-        }
-        // A failed write may already have dropped its buffer: fflush alone would then succeed.
-        if (!written || std::fflush(stdout) != 0 || std::ferror(stdout))
+        if (m_discarding)
+            return {};
+        if (m_spill >= 0) {
+            if (auto copied = copySpill(); !copied)
+                return copied;
+        } else if (!writeAll(m_descriptor, m_held.data(), m_held.size())) {
             return failure(std::string("cannot write the output: ") + std::strerror(errno));
+        }
         return {};
     }
 
     void discard()
     {
-        if (m_file && m_file != stdout)
-            std::fclose(m_file);
-        m_file = nullptr;
+        if (m_spillFile)
+            std::fclose(m_spillFile);
+        m_spillFile = nullptr;
+        m_spill = -1;
+        if (m_ownsDescriptor)
+            ::close(m_descriptor);
+        m_ownsDescriptor = false;
         m_replacement.reset();
         m_held.clear();
     }
@@ -239,15 +277,50 @@ private:
         if (m_replacement) {
             if (auto written = m_replacement->write(data); !written)
                 m_failure = written.error().message;
-        } else if (std::fwrite(data.data(), 1, data.size(), m_file) != data.size()) {
-            m_failure = std::string("cannot write the output: ") + std::strerror(errno);
+        } else if (!writeAll(m_spill >= 0 ? m_spill : m_descriptor, data.data(), data.size())) {
+            m_failure = std::string(m_spill >= 0 ? "cannot hold the output back: " : "cannot write the output: ")
+                + std::strerror(errno);
+        }
+    }
+
+    // The held-back output, from its temporary file to the destination: in the kernel where
+    // it can, through a buffer where it cannot.
+    Result<void> copySpill()
+    {
+        off_t offset = 0;
+        for (;;) {
+            const ssize_t sent = ::sendfile(m_descriptor, m_spill, &offset, kSpillCopySize);
+            if (sent > 0 || (sent < 0 && errno == EINTR))
+                continue;
+            if (sent == 0)
+                return {};
+            if (errno != EINVAL && errno != ENOSYS)
+                return failure(std::string("cannot write the output: ") + std::strerror(errno));
+            break;
+        }
+        std::vector<std::uint8_t> buffer(kSpillCopySize);
+        for (;;) {
+            const ssize_t n = ::pread(m_spill, buffer.data(), buffer.size(), offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return failure(std::string("cannot read the held-back output: ") + std::strerror(errno));
+            if (n == 0)
+                return {};
+            if (!writeAll(m_descriptor, buffer.data(), static_cast<size_t>(n)))
+                return failure(std::string("cannot write the output: ") + std::strerror(errno));
+            offset += n;
         }
     }
 
     std::string m_destination;
     bool m_holdBack;
+    bool m_discarding = false;
     std::unique_ptr<AtomicFile> m_replacement;
-    std::FILE* m_file = nullptr;
+    int m_descriptor = STDOUT_FILENO;
+    bool m_ownsDescriptor = false;
+    std::FILE* m_spillFile = nullptr;
+    int m_spill = -1;
     Bytes m_held;
     std::optional<std::string> m_failure;
 };
@@ -430,12 +503,17 @@ Result<void> run(const Options& options)
     std::vector<std::uint8_t> buffer(kChunkSize);
     std::uint64_t read = 0;
     size_t sinceBarrier = 0;
+    bool readFailed = false;
     while (!(*cryptor)->isFinished()) {
-        const size_t n = std::fread(buffer.data(), 1, buffer.size(), input);
-        if (n == 0)
+        const ssize_t n = ::read(::fileno(input), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            readFailed = n < 0;
             break;
-        (*cryptor)->addData(ByteView(buffer.data(), n));
-        read += n;
+        }
+        (*cryptor)->addData(ByteView(buffer.data(), static_cast<size_t>(n)));
+        read += static_cast<std::uint64_t>(n);
         progress.advance(read);
         // Bound the memory that queued chunks hold.
         if (++sinceBarrier == kChunksInFlight) {
@@ -443,7 +521,6 @@ Result<void> run(const Options& options)
             sinceBarrier = 0;
         }
     }
-    const bool readFailed = std::ferror(input) != 0;
     const int readErrno = errno;
     closeInput();
     if (readFailed)

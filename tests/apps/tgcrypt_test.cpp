@@ -228,3 +228,25 @@ TEST_F(Tgcrypt, ASignalLeavesNoPartialOutputBehind)
             4);
     }
 }
+
+TEST_F(Tgcrypt, DevicesAreWrittenInPlaceNotReplaced)
+{
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
+    auto result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("c"), "--out", "/dev/null" });
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    result = tgcrypt({ "decrypt", "--password", "wrong", "--in", path("c"), "--out", "/dev/null" });
+    EXPECT_EQ(result.errors, "tgcrypt: HMAC Mismatch (code 1)\n");
+}
+
+TEST_F(Tgcrypt, OutputLargerThanMemoryHoldsIsHeldBackWhole)
+{
+    std::string large;
+    for (int i = 0; large.size() < 9 * 1024 * 1024; ++i)
+        large += "line " + std::to_string(i) + "\n";
+    test::writeFile(folder / "large", large);
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("large"), "--out", path("c") }).status, 0);
+    const auto result = tgcrypt({ "decrypt", "--password", "pw", "--in", path("c") });
+    EXPECT_EQ(result.status, 0) << result.errors;
+    EXPECT_TRUE(result.output == large) << "held-back output of " << result.output.size() << " bytes";
+}
