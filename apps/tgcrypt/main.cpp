@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <iostream>
 #include <latch>
+#include <mutex>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -502,7 +504,12 @@ Result<void> run(const Options& options)
     Progress progress(inputSize);
     std::vector<std::uint8_t> buffer(kChunkSize);
     std::uint64_t read = 0;
-    size_t sinceBarrier = 0;
+    // Bounds the memory queued chunks hold: at most kChunksInFlight wait on the worker queue, and
+    // the next is read while the worker is busy with them.
+    std::mutex gate;
+    std::condition_variable chunkDone;
+    size_t chunksSent = 0;
+    size_t chunksDone = 0;
     bool readFailed = false;
     while (!(*cryptor)->isFinished()) {
         const ssize_t n = ::read(::fileno(input), buffer.data(), buffer.size());
@@ -515,12 +522,17 @@ Result<void> run(const Options& options)
         (*cryptor)->addData(ByteView(buffer.data(), static_cast<size_t>(n)));
         read += static_cast<std::uint64_t>(n);
         progress.advance(read);
-        // Bound the memory that queued chunks hold.
-        if (++sinceBarrier == kChunksInFlight) {
-            (*cryptor)->queue()->sync([] {});
-            sinceBarrier = 0;
-        }
+        ++chunksSent;
+        (*cryptor)->queue()->async([&] {
+            std::lock_guard lock(gate);
+            ++chunksDone;
+            chunkDone.notify_one();
+        });
+        std::unique_lock lock(gate);
+        chunkDone.wait(lock, [&] { return chunksSent - chunksDone < kChunksInFlight; });
     }
+    // Whatever the queue still holds refers to this frame.
+    (*cryptor)->queue()->sync([] {});
     const int readErrno = errno;
     closeInput();
     if (readFailed)

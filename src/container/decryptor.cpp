@@ -4,12 +4,18 @@
 #include "container/key_derivation.h"
 
 #include <algorithm>
+#include <future>
 
 namespace kaleon::container {
 
 namespace {
 
 constexpr size_t kPreambleLength = 2;
+// Below this the HMAC is computed in line: handing it to another thread would cost more.
+constexpr size_t kParallelHMACThreshold = 256 * 1024;
+constexpr size_t kChunksHashedBehind = 2;
+constexpr size_t kMostSpareChunks = 2;
+constexpr std::string_view kHMACQueueLabel = "org.kaleon.container.TGDecryptor.hmac";
 
 } // namespace
 
@@ -77,7 +83,7 @@ void TGDecryptor::addData(ByteView data)
     // decryption in one copy; those last bytes become the new tail.
     const size_t total = m_inData.size() + data.size();
     const size_t chunkLength = total - m_HMACLength;
-    Bytes chunk;
+    Bytes chunk = spareChunk();
     chunk.reserve(chunkLength);
     const size_t fromTail = std::min(chunkLength, m_inData.size());
     chunk.insert(chunk.end(), m_inData.begin(), m_inData.begin() + static_cast<std::ptrdiff_t>(fromTail));
@@ -161,15 +167,69 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
 
 void TGDecryptor::decryptData(Bytes chunk)
 {
-    enqueue<TGDecryptor>([chunk = std::move(chunk)](TGDecryptor& self) {
-        if (self.hasHMAC())
-            self.m_HMAC->update(chunk);
-        if (auto added = self.m_engine->addData(chunk, self.m_outData); !added) {
-            self.cleanupAndNotifyWithError(added.error());
-            return;
-        }
-        self.notifyProgress();
+    enqueue<TGDecryptor>([chunk = std::move(chunk)](TGDecryptor& self) mutable { self.decryptChunk(chunk); });
+}
+
+void TGDecryptor::decryptChunk(Bytes& chunk)
+{
+    if (!hasHMAC() || chunk.size() < kParallelHMACThreshold) {
+        waitForHMAC(0);
+        if (hasHMAC())
+            m_HMAC->update(chunk);
+        decryptAndNotify(chunk);
+        recycleChunk(std::move(chunk));
+        return;
+    }
+    // The HMAC is over the ciphertext, so it runs beside decryption, on its own queue, and may
+    // lag a chunk behind so that queue always has the next one waiting. The chunk is shared
+    // until both are done with it.
+    waitForHMAC(kChunksHashedBehind - 1);
+    if (!m_HMACQueue)
+        m_HMACQueue = SerialQueue::create(std::string(kHMACQueueLabel));
+    auto shared = std::make_shared<Bytes>(std::move(chunk));
+    auto done = std::make_shared<std::promise<void>>();
+    m_pendingHMACs.push_back({ done->get_future(), shared });
+    m_HMACQueue->async([self = self<TGDecryptor>(), shared, done] {
+        self->m_HMAC->update(*shared);
+        done->set_value();
     });
+    decryptAndNotify(*shared);
+}
+
+void TGDecryptor::decryptAndNotify(ByteView chunk)
+{
+    if (auto added = m_engine->addData(chunk, m_outData); !added) {
+        cleanupAndNotifyWithError(added.error());
+        return;
+    }
+    notifyProgress();
+}
+
+void TGDecryptor::waitForHMAC(size_t mostPending)
+{
+    while (m_pendingHMACs.size() > mostPending) {
+        m_pendingHMACs.front().hashed.wait();
+        recycleChunk(std::move(*m_pendingHMACs.front().chunk));
+        m_pendingHMACs.pop_front();
+    }
+}
+
+Bytes TGDecryptor::spareChunk()
+{
+    std::lock_guard lock(m_spareMutex);
+    if (m_spareChunks.empty())
+        return {};
+    Bytes chunk = std::move(m_spareChunks.back());
+    m_spareChunks.pop_back();
+    return chunk;
+}
+
+void TGDecryptor::recycleChunk(Bytes&& chunk)
+{
+    chunk.clear();
+    std::lock_guard lock(m_spareMutex);
+    if (m_spareChunks.size() < kMostSpareChunks)
+        m_spareChunks.push_back(std::move(chunk));
 }
 
 void TGDecryptor::finish()
@@ -183,6 +243,7 @@ void TGDecryptor::finish()
         // The HMAC is judged before the padding: a reader that told bad padding from a bad
         // HMAC would let anyone who can submit containers decrypt them block by block.
         if (self.hasHMAC()) {
+            self.waitForHMAC(0);
             const Bytes computed = self.m_HMAC->final();
             if (!tgc_isEqualInConsistentTime(computed, self.m_inData)) {
                 self.cleanupAndNotifyWithError(cryptorError(kTGCryptorHMACMismatch));

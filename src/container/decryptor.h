@@ -2,6 +2,8 @@
 
 #include "container/cryptor.h"
 
+#include <deque>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -42,6 +44,15 @@ protected:
     bool updateOptionsForPreamble(std::uint8_t version, std::uint8_t options);
     // Queues the decryption of one chunk of ciphertext.
     void decryptData(Bytes chunk);
+    // On the worker queue: authenticates and decrypts one chunk, the HMAC of a large one on a
+    // queue of its own at the same time.
+    void decryptChunk(Bytes& chunk);
+    void decryptAndNotify(ByteView chunk);
+    // Waits until no more than `mostPending` chunks are still being hashed.
+    void waitForHMAC(size_t mostPending);
+    // Chunk buffers are used again, so a long stream does not fault in fresh memory for each.
+    Bytes spareChunk();
+    void recycleChunk(Bytes&& chunk);
 
     Bytes m_inData;
     std::optional<SecretBytes> m_encryptionKey;
@@ -49,6 +60,17 @@ protected:
     std::optional<SecretBytes> m_password;
     TGCryptorSettings m_settings = kTGCryptorDefaultSettings;
     bool m_hasV1HMAC = false;
+
+private:
+    std::shared_ptr<SerialQueue> m_HMACQueue;
+    // Chunks on the HMAC queue, oldest first; each is used again once hashed.
+    struct PendingHMAC {
+        std::future<void> hashed;
+        std::shared_ptr<Bytes> chunk;
+    };
+    std::deque<PendingHMAC> m_pendingHMACs;
+    std::mutex m_spareMutex;
+    std::vector<Bytes> m_spareChunks;
 };
 
 } // namespace kaleon::container

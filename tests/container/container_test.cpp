@@ -192,6 +192,28 @@ TEST(Container, AnyPiecesGiveTheSameResult)
     }
 }
 
+TEST(Container, LargePiecesHashedBesideDecryptionStillAuthenticate)
+{
+    const TGCryptorSettings settings = quickSettings();
+    const Bytes plaintext = pattern(5 << 20);
+    const auto container = TGEncryptor::encryptData(plaintext, settings, "pw");
+    ASSERT_TRUE(container);
+    const auto reader = [&] {
+        auto made = TGDecryptor::makeWithPassword("pw", none());
+        made->setSettings(settings);
+        return made;
+    };
+    EXPECT_EQ(feed(reader(), *container, { 1 << 20 }).value(), plaintext);
+    for (size_t at : { size_t { 100 }, size_t { 3 << 20 }, container->size() - 40 }) {
+        Bytes damaged = *container;
+        damaged[at] ^= 0x04;
+        EXPECT_EQ(feed(reader(), damaged, { 1 << 20, 300000 }).error(), cryptorError(kTGCryptorHMACMismatch)) << at;
+    }
+    // Dropped halfway, with hashing still running: nothing may outlive what it uses.
+    auto dropped = reader();
+    dropped->addData(ByteView(*container).first(3 << 20));
+}
+
 TEST(Container, EveryChangedByteIsAnErrorAndNoPlaintext)
 {
     const TGCryptorSettings settings = quickSettings();
