@@ -1,16 +1,21 @@
 // SVG reading speed on an artwork-like document (400 paths of 120 mixed segments, about
-// 1.2 MB, made here), side by side with what bounds it from below:
-//   - the whole reader with the attribute map, against libxml2's bare walk over the same text;
+// 1.2 MB, made here), side by side with what bounds it from below and what users compare it to:
+//   - the whole reader with the attribute map, against libxml2's walk over the same text (bare,
+//     and reading every element's attributes), and against librsvg loading it;
 //   - the path-data parser alone, against a plain std::from_chars scan of the same numbers.
 
 #include "svg/element_reader.h"
 #include "svg/path_data_parser.h"
+#include "svg/scanner.h"
 
 #include <benchmark/benchmark.h>
 #include <charconv>
 #include <cstdio>
 #include <libxml/xmlreader.h>
 #include <random>
+#ifdef KALEON_HAVE_LIBRSVG
+#include <librsvg/rsvg.h>
+#endif
 
 using namespace kaleon;
 
@@ -94,6 +99,46 @@ void BM_LibXml2BareWalk(benchmark::State& state)
 }
 BENCHMARK(BM_LibXml2BareWalk)->Unit(benchmark::kMillisecond);
 
+// Every element and every attribute's name and value, with no number read.
+void BM_LibXml2WalkWithAttributes(benchmark::State& state)
+{
+    for (auto _ : state) {
+        xmlTextReaderPtr reader
+            = xmlReaderForDoc(reinterpret_cast<const xmlChar*>(g_document.c_str()), nullptr, nullptr, XML_PARSE_NONET);
+        size_t bytes = 0;
+        while (xmlTextReaderRead(reader) == 1) {
+            if (xmlTextReaderNodeType(reader) != XML_READER_TYPE_ELEMENT)
+                continue;
+            bytes += xmlStrlen(xmlTextReaderConstLocalName(reader));
+            while (xmlTextReaderMoveToNextAttribute(reader) == 1)
+                bytes += xmlStrlen(xmlTextReaderConstLocalName(reader)) + xmlStrlen(xmlTextReaderConstValue(reader));
+        }
+        xmlFreeTextReader(reader);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_document.size()));
+}
+BENCHMARK(BM_LibXml2WalkWithAttributes)->Unit(benchmark::kMillisecond);
+
+#ifdef KALEON_HAVE_LIBRSVG
+void BM_LibrsvgLoad(benchmark::State& state)
+{
+    for (auto _ : state) {
+        GError* error = nullptr;
+        RsvgHandle* handle
+            = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(g_document.data()), g_document.size(), &error);
+        if (!handle) {
+            state.SkipWithError(error ? error->message : "librsvg could not read the document");
+            g_clear_error(&error);
+            break;
+        }
+        g_object_unref(handle);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_document.size()));
+}
+BENCHMARK(BM_LibrsvgLoad)->Unit(benchmark::kMillisecond);
+#endif
+
 void BM_CGPathsFromSVGStringWithAttributes(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -128,6 +173,30 @@ void BM_FromCharsScanReference(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_pathDataBytes));
 }
 BENCHMARK(BM_FromCharsScanReference)->Unit(benchmark::kMillisecond);
+
+// The reader's own number scanner over the same text, the same way.
+void BM_NumberScanner(benchmark::State& state)
+{
+    for (auto _ : state) {
+        float sum = 0;
+        for (const auto& text : g_pathData) {
+            const char* p = text.data();
+            const char* end = p + text.size();
+            while (p < end) {
+                float value = 0;
+                if (const char* next = svg::readDecimal(p, end, value)) {
+                    sum += value;
+                    p = next;
+                } else {
+                    ++p;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_pathDataBytes));
+}
+BENCHMARK(BM_NumberScanner)->Unit(benchmark::kMillisecond);
 
 void BM_PathDefinitionParser(benchmark::State& state)
 {
