@@ -47,9 +47,7 @@ gfx::Path pathDefinitionParser::parse()
             break;
         m_parameters.clear();
         if (letters.size() == 1) {
-            float number = 0;
-            while (scanner.scanFloat(number))
-                m_parameters.push_back(number);
+            scanner.scanFloats(m_parameters);
         } else {
             scanner.setPosition(scanner.position() - (letters.size() - 1));
         }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace kaleon::svg {
 
@@ -64,6 +65,9 @@ public:
         m_position = static_cast<size_t>(end - m_text.data());
         return true;
     }
+    // Numbers read as by scanFloat, one after another, appended to `values` until one is not
+    // found; how many were.
+    size_t scanFloats(std::vector<float>& values);
     // The longest run of characters of `set`.
     bool scanCharacters(const CharacterSet& set, std::string_view& run);
     // Everything up to `stop` (or to the end); fails only when there is nothing before it.
