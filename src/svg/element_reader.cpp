@@ -6,6 +6,7 @@
 #include "svg/path_data_parser.h"
 
 #include <libxml/xmlreader.h>
+#include <limits>
 
 namespace kaleon::svg {
 
@@ -72,15 +73,18 @@ void ignoreError(void*, xmlErrorPtr)
 {
 }
 
-XmlReader openReader(const std::string& text)
+XmlReader openReader(std::string_view text)
 {
     static const bool initialised = [] {
         xmlInitParser();
         return true;
     }();
     (void)initialised;
-    XmlReader reader(
-        xmlReaderForDoc(reinterpret_cast<const xmlChar*>(text.c_str()), nullptr, nullptr, XML_PARSE_NONET));
+    // The text ends at its first NUL, as it would for a C string.
+    text = text.substr(0, text.find('\0'));
+    if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+        return XmlReader();
+    XmlReader reader(xmlReaderForMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET));
     if (reader)
         xmlTextReaderSetStructuredErrorHandler(reader.get(), ignoreError, nullptr);
     return reader;
@@ -271,8 +275,7 @@ PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttribu
 std::map<std::string, int> passedOverElements(std::string_view text)
 {
     std::map<std::string, int> counts;
-    const std::string copy(text);
-    const XmlReader reader = hasTooManyAttributes(copy) ? XmlReader() : openReader(copy);
+    const XmlReader reader = hasTooManyAttributes(text) ? XmlReader() : openReader(text);
     if (!reader)
         return counts;
     while (xmlTextReaderRead(reader.get()) == 1) {

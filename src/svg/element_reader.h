@@ -25,7 +25,8 @@ PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttribu
 // svg root element is not counted.
 std::map<std::string, int> passedOverElements(std::string_view text);
 
-// The reader behind CGPathsFromSVGString, for one text and one call of `parse`.
+// The reader behind CGPathsFromSVGString, for one text and one call of `parse`. The text is
+// not copied: it must outlive the call.
 class svgParser {
 public:
     explicit svgParser(std::string_view svgString);
@@ -48,7 +49,7 @@ private:
     // The attribute's text, valid until the reader moves to another node; empty when missing.
     std::optional<std::string_view> readStringAttribute(const char* name);
 
-    std::string m_svgString;
+    std::string_view m_svgString;
     std::vector<AttributeDictionary> m_groupStack;
     xmlTextReader* m_reader = nullptr;
 };
