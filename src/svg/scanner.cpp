@@ -205,7 +205,13 @@ size_t Scanner::scanFloats(std::vector<float>& values)
     size_t count = 0;
     for (;;) {
         float value = 0;
-        const char* numberEnd = readDecimal(text + skipped(), end, value);
+        const char* const start = text + skipped();
+        // Path data's command letters end most runs: no number starts with a letter.
+        if (start < end && !isDigit(*start) && *start != '-' && *start != '.' && *start != '+')
+            return count;
+        const char* numberEnd = end - start >= kShortNumberRoom ? readShortDecimal(start, value) : nullptr;
+        if (!numberEnd)
+            numberEnd = readDecimal(start, end, value);
         if (!numberEnd)
             return count;
         values.push_back(value);
