@@ -158,9 +158,7 @@ gfx::AffineTransform composeTransform(std::string_view value, const gfx::AffineT
         if (!scanner.scanUpTo('(', name))
             return transform;
         numbers.clear();
-        float number = 0;
-        while (scanner.scanFloat(number))
-            numbers.push_back(number);
+        scanner.scanFloats(numbers);
         transform = transform.then(functionMatrix(name, numbers));
     }
 }
