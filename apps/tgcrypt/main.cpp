@@ -36,14 +36,17 @@ and 3 are read) or in the salted format of `openssl enc` (AES-CBC, key and IV fr
 MD5, no HMAC). Data streams from --in (or standard input) to --out (or standard
 output) in bounded memory.
 
-Decryption never lets unverified plaintext out: with --out it writes a temporary
-file beside FILE and renames it only once the HMAC has been verified; to standard
-output it holds the plaintext back until then.)";
+Decryption never lets unverified plaintext out: with --out FILE it writes a
+temporary file beside FILE and renames it only once the HMAC has been verified; to
+standard output, or to an --out that is a pipe or a device, it holds the plaintext
+back until then (in memory, then in a temporary file). Output to /dev/null is not
+held back: decrypting to it checks a container at full speed.)";
 
 constexpr const char* kExamples = R"(
 Examples:
   tgcrypt encrypt --password-file pw.txt --in shape.svg --out shape.tgshape
   tgcrypt decrypt --password-env SHAPE_PASSWORD --in shape.tgshape > shape.svg
+  tgcrypt decrypt --password-file pw.txt --in backup.tgc > /dev/null && echo intact
   tgcrypt encrypt --format openssl --password-file pw.txt --in notes.txt --out notes.enc
       (openssl enc -d -aes-256-cbc -md md5 -pass file:pw.txt -in notes.enc reads it)
   tgcrypt encrypt --key 00112233...(64 hex digits) --hmac-key 4455... --in data --out data.tgc
