@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <libxml/xmlreader.h>
 #include <numbers>
-#include <strings.h>
 
 namespace kaleon::svg {
 
@@ -19,11 +17,6 @@ constexpr CharacterSet kTransformSkip = CharacterSet("(),").united(CharacterSet:
 constexpr std::string_view kTransformKey = "transform";
 // "none" as a colour: white, fully transparent.
 constexpr gfx::Color kNoColor { 1, 1, 1, 0 };
-
-std::string_view text(const xmlChar* value)
-{
-    return value ? std::string_view(reinterpret_cast<const char*>(value)) : std::string_view();
-}
 
 float angleInRadians(float degrees)
 {
@@ -163,10 +156,11 @@ gfx::AffineTransform composeTransform(std::string_view value, const gfx::AffineT
     }
 }
 
-std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const AttributeDictionary* inherited)
+std::optional<AttributeDictionary> readAttributes(
+    std::span<const ElementAttribute> attributes, const AttributeDictionary* inherited)
 {
     AttributeDictionary dictionary = inherited ? *inherited : AttributeDictionary();
-    if (xmlTextReaderHasAttributes(reader) != 1)
+    if (attributes.empty())
         return dictionary;
 
     // The "transform" entry always holds a transform: the inherited one composed with this one.
@@ -180,11 +174,8 @@ std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const A
         else
             dictionary.insert_or_assign(std::string(kTransformKey), svg_valueWithCGAffineTransform(composed));
     };
-    for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
-         more = xmlTextReaderMoveToNextAttribute(reader)) {
-        const std::string_view name = text(xmlTextReaderConstName(reader));
-        const std::string_view value = text(xmlTextReaderConstValue(reader));
-        if (strncasecmp(name.data(), "style", 6) == 0) {
+    for (const auto& [name, value] : attributes) {
+        if (equalsIgnoringCase(name, "style")) {
             if (const auto properties = unfoldStyle(value)) {
                 for (const auto& [property, propertyValue] : *properties) {
                     // A style transform counts as the attribute would, and only when it is one
@@ -198,14 +189,12 @@ std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const A
                     }
                 }
             }
-        } else if (strncasecmp(name.data(), "transform", 10) == 0) {
+        } else if (equalsIgnoringCase(name, kTransformKey)) {
             compose(value);
         } else {
             dictionary.insert_or_assign(std::string(name), std::string(value));
         }
     }
-    xmlTextReaderMoveToElement(reader);
-
     turnColour(dictionary, "fill");
     turnColour(dictionary, "stroke");
     foldOpacity(dictionary, "fill", "fill-opacity");

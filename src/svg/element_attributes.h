@@ -1,18 +1,18 @@
 #pragma once
 
 #include "gfx/path.h"
+#include "svg/element_walk.h"
 #include "svg/value_types.h"
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
-
-typedef struct _xmlTextReader xmlTextReader; // NOLINT(bugprone-reserved-identifier): libxml2's own name
 
 namespace kaleon::svg {
 
@@ -27,12 +27,12 @@ using PathList = gfx::PathList;
 // From a path (by identity, not geometry) to its attributes. Holds its paths strongly.
 using PathAttributeMap = std::unordered_map<std::shared_ptr<const gfx::Path>, AttributeDictionary>;
 
-// The attribute dictionary of the element the reader is on: `inherited` (the innermost open
+// The attribute dictionary of an element with `attributes`: `inherited` (the innermost open
 // group's, or none) overridden by the element's own attributes, with `style` unfolded and
 // `transform` composed. Empty (no dictionary) when the result would have no entries, except
-// that an element without any attribute gives a copy of `inherited`, possibly empty. Leaves
-// the reader on the element.
-std::optional<AttributeDictionary> readAttributes(xmlTextReader* reader, const AttributeDictionary* inherited);
+// that an element without any attribute gives a copy of `inherited`, possibly empty.
+std::optional<AttributeDictionary> readAttributes(
+    std::span<const ElementAttribute> attributes, const AttributeDictionary* inherited);
 
 // The properties of a style text, name and value, in order; empty when a name has no value
 // (logged as "Parse error in style: '…'"). Names and values keep trailing spaces.

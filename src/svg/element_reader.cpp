@@ -1,21 +1,12 @@
 #include "svg/element_reader.h"
 
-#include "core/c_handle.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "svg/path_data_parser.h"
 
-#include <libxml/xmlreader.h>
-#include <limits>
-
 namespace kaleon::svg {
 
 namespace {
-
-using XmlReader = CHandle<xmlTextReader, xmlFreeTextReader>;
-
-constexpr int kElementStart = XML_READER_TYPE_ELEMENT;
-constexpr int kElementEnd = XML_READER_TYPE_END_ELEMENT;
 
 constexpr std::string_view kMissingDLog = "*** Error: Invalid/missing d attribute in <path>";
 constexpr std::string_view kTooFewPointsLog = "*** Error: Too few points in <polygon>";
@@ -23,12 +14,12 @@ constexpr std::string_view kInvalidCircleLog = "*** Error: Invalid circle attrib
 
 enum class Shape { None, Path, Polygon, Rect, Circle };
 
-bool named(const xmlChar* name, const char* expected)
+bool named(std::string_view name, std::string_view expected)
 {
-    return name && equalsIgnoringCase(reinterpret_cast<const char*>(name), expected);
+    return equalsIgnoringCase(name, expected);
 }
 
-Shape shapeNamed(const xmlChar* name)
+Shape shapeNamed(std::string_view name)
 {
     if (named(name, "path"))
         return Shape::Path;
@@ -41,63 +32,12 @@ Shape shapeNamed(const xmlChar* name)
     return Shape::None;
 }
 
-// libxml2 checks each attribute of an element against all before it, so an element with tens
-// of thousands takes seconds. No drawing needs more than a few dozen.
-constexpr int kMostAttributes = 256;
-
-// Whether a start tag of `text` has more than kMostAttributes attributes (counted by their
-// '=' outside quotes). Comments, CDATA sections and declarations are skipped.
-bool hasTooManyAttributes(std::string_view text)
-{
-    return anyXmlTag(text, [](std::string_view tag) {
-        if (tag.empty() || tag.front() == '!' || tag.front() == '?' || tag.front() == '/')
-            return size_t { 0 };
-        int count = 0;
-        size_t at = 0;
-        for (; at < tag.size() && tag[at] != '>'; ++at) {
-            const char c = tag[at];
-            if (c == '"' || c == '\'') {
-                at = tag.find(c, at + 1); // over the value
-                if (at == std::string_view::npos)
-                    return tag.size();
-            } else if (c == '=' && ++count > kMostAttributes) {
-                return std::string_view::npos;
-            }
-        }
-        return at;
-    });
-}
-
-// libxml2 would print its diagnostics on stderr; the early stop is all we need of them.
-void ignoreError(void*, xmlErrorPtr)
-{
-}
-
-XmlReader openReader(std::string_view text)
-{
-    static const bool initialised = [] {
-        xmlInitParser();
-        return true;
-    }();
-    (void)initialised;
-    // The text ends at its first NUL, as it would for a C string.
-    text = text.substr(0, text.find('\0'));
-    if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
-        return XmlReader();
-    XmlReader reader(xmlReaderForMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET));
-    if (reader)
-        xmlTextReaderSetStructuredErrorHandler(reader.get(), ignoreError, nullptr);
-    return reader;
-}
-
 } // namespace
 
 svgParser::svgParser(std::string_view svgString)
     : m_svgString(svgString)
 {
 }
-
-svgParser::~svgParser() = default;
 
 void svgParser::pushGroup(const AttributeDictionary* dictionary)
 {
@@ -115,19 +55,16 @@ void svgParser::popGroup()
         m_groupStack.pop_back();
 }
 
-std::optional<std::string_view> svgParser::readStringAttribute(const char* name)
+std::optional<std::string_view> svgParser::readStringAttribute(std::string_view name) const
 {
-    // The value stays in the reader's own buffers (no copy) until the reader moves on.
-    if (xmlTextReaderMoveToAttribute(m_reader, reinterpret_cast<const xmlChar*>(name)) != 1)
-        return std::nullopt;
-    const xmlChar* value = xmlTextReaderConstValue(m_reader);
-    xmlTextReaderMoveToElement(m_reader);
-    if (!value)
-        return std::string_view();
-    return std::string_view(reinterpret_cast<const char*>(value));
+    for (const auto& attribute : m_attributes) {
+        if (attribute.name == name)
+            return attribute.value;
+    }
+    return std::nullopt;
 }
 
-float svgParser::readFloatAttribute(const char* name)
+float svgParser::readFloatAttribute(std::string_view name) const
 {
     const auto value = readStringAttribute(name);
     return value ? floatValue(*value) : 0.0f;
@@ -199,72 +136,64 @@ std::optional<gfx::Path> svgParser::readCircleTag()
 
 PathList svgParser::parse(std::shared_ptr<PathAttributeMap>* attributesOut)
 {
-    PathList paths;
-    std::shared_ptr<PathAttributeMap> attributes;
+    m_paths.clear();
+    m_attributeMap.reset();
     if (attributesOut) {
-        attributes = std::make_shared<PathAttributeMap>();
-        *attributesOut = attributes;
+        m_attributeMap = std::make_shared<PathAttributeMap>();
+        *attributesOut = m_attributeMap;
     }
-    if (hasTooManyAttributes(m_svgString)) {
+    if (walkElements(m_svgString, *this) == WalkResult::TooManyAttributes)
         log("*** Error: An element has more than " + std::to_string(kMostAttributes)
             + " attributes; the document is not read");
-        return paths;
-    }
-    const XmlReader reader = openReader(m_svgString);
-    if (!reader)
-        return paths;
-    m_reader = reader.get();
+    return std::move(m_paths);
+}
 
-    while (xmlTextReaderRead(m_reader) == 1) {
-        const int type = xmlTextReaderNodeType(m_reader);
-        const xmlChar* name = xmlTextReaderConstName(m_reader);
-        if (named(name, "g")) {
-            if (type == kElementStart) {
-                const auto dictionary = readAttributes(m_reader, m_groupStack.empty() ? nullptr : &m_groupStack.back());
-                pushGroup(dictionary ? &*dictionary : nullptr);
-                if (xmlTextReaderIsEmptyElement(m_reader) == 1)
-                    popGroup();
-            } else if (type == kElementEnd) {
-                popGroup();
-            }
-            continue;
-        }
-        if (type != kElementStart)
-            continue;
-        std::optional<gfx::Path> path;
-        switch (shapeNamed(name)) {
-        case Shape::Path:
-            path = readPathTag();
-            break;
-        case Shape::Polygon:
-            path = readPolygonTag();
-            break;
-        case Shape::Rect:
-            path = readRectTag();
-            break;
-        case Shape::Circle:
-            path = readCircleTag();
-            break;
-        case Shape::None:
-            continue;
-        }
-        if (!path)
-            continue;
-        std::optional<AttributeDictionary> dictionary;
-        if (attributes) {
-            dictionary = readAttributes(m_reader, m_groupStack.empty() ? nullptr : &m_groupStack.back());
-            if (dictionary) {
-                if (const auto it = dictionary->find("transform"); it != dictionary->end())
-                    path = path->transformed(svg_CGAffineTransformValue(it->second));
-            }
-        }
-        auto shared = std::make_shared<const gfx::Path>(std::move(*path));
-        if (dictionary)
-            attributes->emplace(shared, std::move(*dictionary));
-        paths.push_back(std::move(shared));
+void svgParser::elementStarted(std::string_view name, std::span<const ElementAttribute> attributes)
+{
+    m_attributes = attributes;
+    const auto inherited = [this] { return m_groupStack.empty() ? nullptr : &m_groupStack.back(); };
+    if (named(name, "g")) {
+        const auto dictionary = readAttributes(attributes, inherited());
+        pushGroup(dictionary ? &*dictionary : nullptr);
+        return;
     }
-    m_reader = nullptr;
-    return paths;
+    std::optional<gfx::Path> path;
+    switch (shapeNamed(name)) {
+    case Shape::Path:
+        path = readPathTag();
+        break;
+    case Shape::Polygon:
+        path = readPolygonTag();
+        break;
+    case Shape::Rect:
+        path = readRectTag();
+        break;
+    case Shape::Circle:
+        path = readCircleTag();
+        break;
+    case Shape::None:
+        return;
+    }
+    if (!path)
+        return;
+    std::optional<AttributeDictionary> dictionary;
+    if (m_attributeMap) {
+        dictionary = readAttributes(attributes, inherited());
+        if (dictionary) {
+            if (const auto it = dictionary->find("transform"); it != dictionary->end())
+                path = path->transformed(svg_CGAffineTransformValue(it->second));
+        }
+    }
+    auto shared = std::make_shared<const gfx::Path>(std::move(*path));
+    if (dictionary)
+        m_attributeMap->emplace(shared, std::move(*dictionary));
+    m_paths.push_back(std::move(shared));
+}
+
+void svgParser::elementEnded(std::string_view name)
+{
+    if (named(name, "g"))
+        popGroup();
 }
 
 PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttributeMap>* attributesOut)
@@ -274,19 +203,20 @@ PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttribu
 
 std::map<std::string, int> passedOverElements(std::string_view text)
 {
-    std::map<std::string, int> counts;
-    const XmlReader reader = hasTooManyAttributes(text) ? XmlReader() : openReader(text);
-    if (!reader)
-        return counts;
-    while (xmlTextReaderRead(reader.get()) == 1) {
-        if (xmlTextReaderNodeType(reader.get()) != kElementStart)
-            continue;
-        const xmlChar* name = xmlTextReaderConstName(reader.get());
-        if (!name || shapeNamed(name) != Shape::None || named(name, "g") || named(name, "svg"))
-            continue;
-        ++counts[reinterpret_cast<const char*>(name)];
-    }
-    return counts;
+    class Counter final : public ElementVisitor {
+    public:
+        void elementStarted(std::string_view name, std::span<const ElementAttribute>) override
+        {
+            if (shapeNamed(name) == Shape::None && !named(name, "g") && !named(name, "svg"))
+                ++counts[std::string(name)];
+        }
+        void elementEnded(std::string_view) override { }
+
+        std::map<std::string, int> counts;
+    };
+    Counter counter;
+    walkElements(text, counter);
+    return std::move(counter.counts);
 }
 
 } // namespace kaleon::svg

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "svg/element_attributes.h"
+#include "svg/element_walk.h"
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +29,9 @@ std::map<std::string, int> passedOverElements(std::string_view text);
 
 // The reader behind CGPathsFromSVGString, for one text and one call of `parse`. The text is
 // not copied: it must outlive the call.
-class svgParser {
+class svgParser final : private ElementVisitor {
 public:
     explicit svgParser(std::string_view svgString);
-    ~svgParser();
     svgParser(const svgParser&) = delete;
     svgParser& operator=(const svgParser&) = delete;
 
@@ -41,17 +42,22 @@ public:
     const std::vector<AttributeDictionary>& groupStack() const { return m_groupStack; }
 
 private:
+    void elementStarted(std::string_view name, std::span<const ElementAttribute> attributes) override;
+    void elementEnded(std::string_view name) override;
+
     std::optional<gfx::Path> readPathTag();
     std::optional<gfx::Path> readPolygonTag();
     std::optional<gfx::Path> readRectTag();
     std::optional<gfx::Path> readCircleTag();
-    float readFloatAttribute(const char* name);
-    // The attribute's text, valid until the reader moves to another node; empty when missing.
-    std::optional<std::string_view> readStringAttribute(const char* name);
+    float readFloatAttribute(std::string_view name) const;
+    // The attribute of the element being read, by its name as written; empty when missing.
+    std::optional<std::string_view> readStringAttribute(std::string_view name) const;
 
     std::string_view m_svgString;
     std::vector<AttributeDictionary> m_groupStack;
-    xmlTextReader* m_reader = nullptr;
+    std::span<const ElementAttribute> m_attributes; // of the element being read
+    PathList m_paths;
+    std::shared_ptr<PathAttributeMap> m_attributeMap; // when asked for
 };
 
 } // namespace kaleon::svg
