@@ -42,17 +42,15 @@ gfx::Path pathDefinitionParser::parse()
     m_builder.moveTo({ 0, 0 });
     Scanner scanner(m_definition, kSeparatorSet);
     for (;;) {
-        std::string_view letters;
-        if (!scanner.scanCharacters(kCommandSet, letters))
+        char letter = 0;
+        if (!scanner.scanCharacter(kCommandSet, letter))
             break;
         m_parameters.clear();
-        if (letters.size() == 1) {
+        // A letter right before another has no numbers of its own: "MZ" is a bare move.
+        if (!scanner.isAt(kCommandSet))
             scanner.scanFloats(m_parameters);
-        } else {
-            scanner.setPosition(scanner.position() - (letters.size() - 1));
-        }
         m_previousCommand = m_command;
-        m_command = letters.front();
+        m_command = letter;
         switch (m_command) {
         case 'M':
         case 'm':
@@ -60,11 +58,15 @@ gfx::Path pathDefinitionParser::parse()
             break;
         case 'L':
         case 'l':
+            appendLines(m_command == 'l');
+            break;
         case 'H':
         case 'h':
+            appendHorizontalLines(m_command == 'h');
+            break;
         case 'V':
         case 'v':
-            appendLineTo();
+            appendVerticalLines(m_command == 'v');
             break;
         case 'C':
         case 'c':
@@ -113,36 +115,50 @@ void pathDefinitionParser::appendMoveTo()
 
 void pathDefinitionParser::appendLineTo()
 {
-    const size_t count = m_parameters.size();
-    const bool relative = m_command == 'h' || m_command == 'v' || m_command == 'l';
     switch (m_command) {
     case 'H':
     case 'h':
-        for (const float n : m_parameters) {
-            const gfx::Point p = m_builder.currentPoint();
-            m_builder.lineTo({ relative ? p.x + n : n, p.y });
-        }
+        appendHorizontalLines(m_command == 'h');
         break;
     case 'V':
     case 'v':
-        for (const float n : m_parameters) {
-            const gfx::Point p = m_builder.currentPoint();
-            m_builder.lineTo({ p.x, relative ? p.y + n : n });
-        }
+        appendVerticalLines(m_command == 'v');
         break;
     case 'L':
     case 'l':
-        for (size_t i = 0; i < count; i += 2) {
-            if (i + 1 >= count) {
-                log(kLineCountLog);
-                return;
-            }
-            m_builder.lineTo(m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative));
-        }
+        appendLines(m_command == 'l');
         break;
     default:
         log(kUnknownLineLog);
         break;
+    }
+}
+
+void pathDefinitionParser::appendHorizontalLines(bool relative)
+{
+    for (const float n : m_parameters) {
+        const gfx::Point p = m_builder.currentPoint();
+        m_builder.lineTo({ relative ? p.x + n : n, p.y });
+    }
+}
+
+void pathDefinitionParser::appendVerticalLines(bool relative)
+{
+    for (const float n : m_parameters) {
+        const gfx::Point p = m_builder.currentPoint();
+        m_builder.lineTo({ p.x, relative ? p.y + n : n });
+    }
+}
+
+void pathDefinitionParser::appendLines(bool relative)
+{
+    const size_t count = m_parameters.size();
+    for (size_t i = 0; i < count; i += 2) {
+        if (i + 1 >= count) {
+            log(kLineCountLog);
+            return;
+        }
+        m_builder.lineTo(m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative));
     }
 }
 

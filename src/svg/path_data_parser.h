@@ -27,6 +27,11 @@ public:
     void appendShorthandCurve();
 
 private:
+    // appendLineTo's three kinds, for a caller that knows which it has.
+    void appendHorizontalLines(bool relative);
+    void appendVerticalLines(bool relative);
+    void appendLines(bool relative);
+
     std::string_view m_definition;
     PathCommandBuilder m_builder { PathCommandBuilder::AfterClose::StartOfSubpath };
     char m_command = 0;

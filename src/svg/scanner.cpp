@@ -202,22 +202,27 @@ size_t Scanner::scanFloats(std::vector<float>& values)
 {
     const char* const text = m_text.data();
     const char* const end = text + m_text.size();
+    const char* p = text + m_position;
     size_t count = 0;
     for (;;) {
-        float value = 0;
-        const char* const start = text + skipped();
+        const char* start = p;
+        while (start < end && m_skip.contains(*start))
+            ++start;
         // Path data's command letters end most runs: no number starts with a letter.
         if (start < end && !isDigit(*start) && *start != '-' && *start != '.' && *start != '+')
-            return count;
+            break;
+        float value = 0;
         const char* numberEnd = end - start >= kShortNumberRoom ? readShortDecimal(start, value) : nullptr;
         if (!numberEnd)
             numberEnd = readDecimal(start, end, value);
         if (!numberEnd)
-            return count;
+            break;
         values.push_back(value);
         ++count;
-        m_position = static_cast<size_t>(numberEnd - text);
+        p = numberEnd;
     }
+    m_position = static_cast<size_t>(p - text);
+    return count;
 }
 
 bool Scanner::scanCharacters(const CharacterSet& set, std::string_view& run)

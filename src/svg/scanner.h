@@ -70,6 +70,18 @@ public:
     size_t scanFloats(std::vector<float>& values);
     // The longest run of characters of `set`.
     bool scanCharacters(const CharacterSet& set, std::string_view& run);
+    // One character of `set`.
+    bool scanCharacter(const CharacterSet& set, char& character)
+    {
+        const size_t at = skipped();
+        if (at >= m_text.size() || !set.contains(m_text[at]))
+            return false;
+        character = m_text[at];
+        m_position = at + 1;
+        return true;
+    }
+    // Whether the character at the position, before any skipping, is one of `set`.
+    bool isAt(const CharacterSet& set) const { return m_position < m_text.size() && set.contains(m_text[m_position]); }
     // Everything up to `stop` (or to the end); fails only when there is nothing before it.
     bool scanUpTo(char stop, std::string_view& text);
 
