@@ -58,15 +58,11 @@ gfx::Path pathDefinitionParser::parse()
             break;
         case 'L':
         case 'l':
-            appendLines(m_command == 'l');
-            break;
         case 'H':
         case 'h':
-            appendHorizontalLines(m_command == 'h');
-            break;
         case 'V':
         case 'v':
-            appendVerticalLines(m_command == 'v');
+            appendLineTo();
             break;
         case 'C':
         case 'c':
@@ -97,7 +93,7 @@ gfx::Path pathDefinitionParser::parse()
     return m_builder.take();
 }
 
-void pathDefinitionParser::appendMoveTo()
+[[gnu::always_inline]] inline void pathDefinitionParser::appendMoveTo()
 {
     if (m_parameters.size() % 2 != 0) {
         log(kMoveCountLog);
@@ -113,20 +109,34 @@ void pathDefinitionParser::appendMoveTo()
     }
 }
 
-void pathDefinitionParser::appendLineTo()
+[[gnu::always_inline]] inline void pathDefinitionParser::appendLineTo()
 {
+    const size_t count = m_parameters.size();
+    const bool relative = m_command == 'h' || m_command == 'v' || m_command == 'l';
     switch (m_command) {
     case 'H':
     case 'h':
-        appendHorizontalLines(m_command == 'h');
+        for (const float n : m_parameters) {
+            const gfx::Point p = m_builder.currentPoint();
+            m_builder.lineTo({ relative ? p.x + n : n, p.y });
+        }
         break;
     case 'V':
     case 'v':
-        appendVerticalLines(m_command == 'v');
+        for (const float n : m_parameters) {
+            const gfx::Point p = m_builder.currentPoint();
+            m_builder.lineTo({ p.x, relative ? p.y + n : n });
+        }
         break;
     case 'L':
     case 'l':
-        appendLines(m_command == 'l');
+        for (size_t i = 0; i < count; i += 2) {
+            if (i + 1 >= count) {
+                log(kLineCountLog);
+                return;
+            }
+            m_builder.lineTo(m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative));
+        }
         break;
     default:
         log(kUnknownLineLog);
@@ -134,35 +144,7 @@ void pathDefinitionParser::appendLineTo()
     }
 }
 
-void pathDefinitionParser::appendHorizontalLines(bool relative)
-{
-    for (const float n : m_parameters) {
-        const gfx::Point p = m_builder.currentPoint();
-        m_builder.lineTo({ relative ? p.x + n : n, p.y });
-    }
-}
-
-void pathDefinitionParser::appendVerticalLines(bool relative)
-{
-    for (const float n : m_parameters) {
-        const gfx::Point p = m_builder.currentPoint();
-        m_builder.lineTo({ p.x, relative ? p.y + n : n });
-    }
-}
-
-void pathDefinitionParser::appendLines(bool relative)
-{
-    const size_t count = m_parameters.size();
-    for (size_t i = 0; i < count; i += 2) {
-        if (i + 1 >= count) {
-            log(kLineCountLog);
-            return;
-        }
-        m_builder.lineTo(m_builder.resolved({ m_parameters[i], m_parameters[i + 1] }, relative));
-    }
-}
-
-void pathDefinitionParser::appendCurve()
+[[gnu::always_inline]] inline void pathDefinitionParser::appendCurve()
 {
     if (m_parameters.size() % 6 != 0) {
         log(kCurveCountLog);
@@ -173,7 +155,7 @@ void pathDefinitionParser::appendCurve()
         m_builder.curveTo(&m_parameters[i], relative);
 }
 
-void pathDefinitionParser::appendShorthandCurve()
+[[gnu::always_inline]] inline void pathDefinitionParser::appendShorthandCurve()
 {
     if (m_parameters.size() % 4 != 0) {
         log(kShorthandCountLog);

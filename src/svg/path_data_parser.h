@@ -21,16 +21,13 @@ public:
     // Runs the whole read; call once.
     gfx::Path parse();
 
+private:
+    // The steps of `parse`, one per command, on m_command and m_parameters. They are only
+    // called from it, where they are inlined.
     void appendMoveTo();
     void appendLineTo();
     void appendCurve();
     void appendShorthandCurve();
-
-private:
-    // appendLineTo's three kinds, for a caller that knows which it has.
-    void appendHorizontalLines(bool relative);
-    void appendVerticalLines(bool relative);
-    void appendLines(bool relative);
 
     std::string_view m_definition;
     PathCommandBuilder m_builder { PathCommandBuilder::AfterClose::StartOfSubpath };
