@@ -158,8 +158,9 @@ TEST(ElementReader, MalformedXmlStopsQuietlyAfterTheShapesBeforeIt)
     for (int i = 0; i < 2000; ++i)
         text += "<path d='M1,1'/>";
     EXPECT_EQ(pathData(CGPathsFromSVGString(text, nullptr)), expected);
-    for (const char* broken : { "<svg><path d='M1,1'/><g><oops></svg>", "<svg><path d='M1,1'/><path d='M2,2' d='M3,3'/>",
-             "<svg><path d='M1,1'/></svg><path d='M2,2'/>", "<svg><path d='M1,1'/><path d='M2,2'" })
+    for (const char* broken :
+        { "<svg><path d='M1,1'/><g><oops></svg>", "<svg><path d='M1,1'/><path d='M2,2' d='M3,3'/>",
+            "<svg><path d='M1,1'/></svg><path d='M2,2'/>", "<svg><path d='M1,1'/><path d='M2,2'" })
         EXPECT_EQ(pathData(CGPathsFromSVGString(broken, nullptr)), std::vector<std::string> { "M1,1" }) << broken;
     EXPECT_TRUE(pathData(CGPathsFromSVGString("not xml at all <path d='M1,1'/>", nullptr)).empty());
     EXPECT_TRUE(pathData(CGPathsFromSVGString("", nullptr)).empty());
