@@ -34,6 +34,7 @@ private:
     std::array<bool, 256> m_members {};
 };
 
+// Declared in full below; scanFloat reads with it.
 const char* readDecimal(const char* begin, const char* end, float& value);
 
 // Reads a text from the front. Every scan first skips characters of the skip set; a scan that
