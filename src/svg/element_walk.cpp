@@ -98,10 +98,9 @@ void startElement(void* context, const xmlChar* localName, const xmlChar* prefix
     walk->attributes.clear();
     for (int i = 0; i < namespaceCount; ++i) {
         const xmlChar* namespacePrefix = namespaces[2 * i];
-        const xmlChar* uri = namespaces[2 * i + 1];
-        walk->attributes.push_back({ walk->qualifiedName(namespacePrefix ? BAD_CAST "xmlns" : nullptr,
-                                         namespacePrefix ? namespacePrefix : BAD_CAST "xmlns"),
-            text(uri) });
+        const std::string_view name
+            = namespacePrefix ? walk->keep("xmlns:" + std::string(text(namespacePrefix))) : "xmlns";
+        walk->attributes.push_back({ name, text(namespaces[2 * i + 1]) });
     }
     // Five pointers each: local name, prefix, namespace, value and its end. The defaulted ones
     // come last; a document tree would not hold them either.
