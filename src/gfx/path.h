@@ -90,6 +90,12 @@ public:
     }
 
     void reserve(size_t elements, size_t points);
+    // Gives back what the element and point storage holds beyond the path's elements.
+    void shrinkToFit()
+    {
+        m_types.shrink_to_fit();
+        m_points.shrink_to_fit();
+    }
 
     friend bool operator==(const Path&, const Path&) = default;
 

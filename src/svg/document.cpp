@@ -49,7 +49,14 @@ std::shared_ptr<TGSVG> TGSVG::makeWithSVGFileAtPath(const std::filesystem::path&
     document->m_filename = path.filename().string();
     document->m_parseStyle = parseStyle;
     const auto text = readUTF8File(path);
-    document->m_cgPaths = CGPathsFromSVGString(text.value_or(std::string()), &document->m_attributes);
+    const std::string source = path.string();
+    document->m_attributes = std::make_shared<PathAttributeMap>();
+    readSVGShapes(text.value_or(std::string()), { source, {} },
+        [&](std::shared_ptr<const gfx::Path> shape, AttributeDictionary* attributes) {
+            if (attributes)
+                document->m_attributes->emplace(shape, std::move(*attributes));
+            document->m_cgPaths.push_back(std::move(shape));
+        });
     return document;
 }
 
@@ -66,12 +73,12 @@ std::shared_ptr<TGSVG> TGSVG::makeWithSVGFileNamed(std::string_view name, ParseS
     return nullptr;
 }
 
-std::shared_ptr<TGSVG> TGSVG::makeWithSVGString(std::string_view text, ParseStyle parseStyle)
+std::shared_ptr<TGSVG> TGSVG::makeWithSVGString(
+    std::string_view text, ParseStyle parseStyle, const ReadOptions& options)
 {
     auto document = make();
     document->m_parseStyle = parseStyle;
-    std::shared_ptr<PathAttributeMap> dropped;
-    document->m_cgPaths = CGPathsFromSVGString(text, &dropped);
+    document->m_cgPaths = readSVGPaths(text, options);
     return document;
 }
 
@@ -87,11 +94,10 @@ std::shared_ptr<TGSVG> TGSVG::copy() const
 
 void TGSVG::applyTransform(const gfx::AffineTransform& transform)
 {
-    PathList transformed;
-    transformed.reserve(m_cgPaths.size());
-    for (const auto& path : m_cgPaths)
-        transformed.push_back(std::make_shared<const gfx::Path>(path->transformed(transform)));
-    m_cgPaths = std::move(transformed);
+    // One at a time, so that a large drawing is not held twice; paths shared with others stay
+    // as they are for them.
+    for (auto& path : m_cgPaths)
+        path = std::make_shared<const gfx::Path>(path->transformed(transform));
 }
 
 gfx::Size TGSVG::totalSize() const

@@ -3,6 +3,7 @@
 #include "gfx/affine_transform.h"
 #include "gfx/geometry.h"
 #include "svg/element_attributes.h"
+#include "svg/element_reader.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,8 +25,9 @@ public:
         const std::filesystem::path& path, ParseStyle parseStyle = ParseStyle::No);
     // "NAME.svg" in the resource folder; empty (and logged) when there is no such file.
     static std::shared_ptr<TGSVG> makeWithSVGFileNamed(std::string_view name, ParseStyle parseStyle = ParseStyle::No);
-    // From text: the attribute map is not kept.
-    static std::shared_ptr<TGSVG> makeWithSVGString(std::string_view text, ParseStyle parseStyle = ParseStyle::No);
+    // From text: the attribute map is not kept. `options` name the text in the reader's lines.
+    static std::shared_ptr<TGSVG> makeWithSVGString(
+        std::string_view text, ParseStyle parseStyle = ParseStyle::No, const ReadOptions& options = {});
     static std::shared_ptr<TGSVG> make() { return std::shared_ptr<TGSVG>(new TGSVG()); }
 
     // A new document with the same file names and the same (shared) attribute map, and its own

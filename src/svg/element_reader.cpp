@@ -34,8 +34,9 @@ Shape shapeNamed(std::string_view name)
 
 } // namespace
 
-svgParser::svgParser(std::string_view svgString)
+svgParser::svgParser(std::string_view svgString, const ReadOptions& options)
     : m_svgString(svgString)
+    , m_options(options)
 {
 }
 
@@ -134,18 +135,37 @@ std::optional<gfx::Path> svgParser::readCircleTag()
     return path;
 }
 
+void svgParser::walk()
+{
+    const WalkResult result = walkElements(m_svgString, *this, m_options.limits);
+    if (result != WalkResult::Read)
+        log(describeWalkResult(result, m_options.source, m_options.limits));
+}
+
 PathList svgParser::parse(std::shared_ptr<PathAttributeMap>* attributesOut)
 {
     m_paths.clear();
-    m_attributeMap.reset();
-    if (attributesOut) {
-        m_attributeMap = std::make_shared<PathAttributeMap>();
-        *attributesOut = m_attributeMap;
+    if (!attributesOut) {
+        m_visit = nullptr;
+        walk();
+        return std::move(m_paths);
     }
-    if (walkElements(m_svgString, *this) == WalkResult::TooManyAttributes)
-        log("*** Error: An element has more than " + std::to_string(kMostAttributes)
-            + " attributes; the document is not read");
-    return std::move(m_paths);
+    auto attributeMap = std::make_shared<PathAttributeMap>();
+    *attributesOut = attributeMap;
+    PathList paths;
+    parse([&](std::shared_ptr<const gfx::Path> path, AttributeDictionary* attributes) {
+        if (attributes)
+            attributeMap->emplace(path, std::move(*attributes));
+        paths.push_back(std::move(path));
+    });
+    return paths;
+}
+
+void svgParser::parse(const ShapeVisitor& visit)
+{
+    m_visit = &visit;
+    walk();
+    m_visit = nullptr;
 }
 
 void svgParser::elementStarted(std::string_view name, std::span<const ElementAttribute> attributes)
@@ -176,18 +196,17 @@ void svgParser::elementStarted(std::string_view name, std::span<const ElementAtt
     }
     if (!path)
         return;
-    std::optional<AttributeDictionary> dictionary;
-    if (m_attributeMap) {
-        dictionary = readAttributes(attributes, inherited());
-        if (dictionary) {
-            if (const auto it = dictionary->find("transform"); it != dictionary->end())
-                path = path->transformed(svg_CGAffineTransformValue(it->second));
-        }
+    path->shrinkToFit();
+    if (!m_visit) {
+        m_paths.push_back(std::make_shared<const gfx::Path>(std::move(*path)));
+        return;
     }
-    auto shared = std::make_shared<const gfx::Path>(std::move(*path));
-    if (dictionary)
-        m_attributeMap->emplace(shared, std::move(*dictionary));
-    m_paths.push_back(std::move(shared));
+    auto dictionary = readAttributes(attributes, inherited());
+    if (dictionary) {
+        if (const auto it = dictionary->find("transform"); it != dictionary->end())
+            path = path->transformed(svg_CGAffineTransformValue(it->second));
+    }
+    (*m_visit)(std::make_shared<const gfx::Path>(std::move(*path)), dictionary ? &*dictionary : nullptr);
 }
 
 void svgParser::elementEnded(std::string_view name)
@@ -199,6 +218,19 @@ void svgParser::elementEnded(std::string_view name)
 PathList CGPathsFromSVGString(std::string_view text, std::shared_ptr<PathAttributeMap>* attributesOut)
 {
     return svgParser(text).parse(attributesOut);
+}
+
+void readSVGShapes(std::string_view text, const ReadOptions& options, const ShapeVisitor& visit)
+{
+    svgParser(text, options).parse(visit);
+}
+
+PathList readSVGPaths(std::string_view text, const ReadOptions& options)
+{
+    PathList paths;
+    readSVGShapes(text, options,
+        [&](std::shared_ptr<const gfx::Path> path, AttributeDictionary*) { paths.push_back(std::move(path)); });
+    return paths;
 }
 
 std::map<std::string, int> passedOverElements(std::string_view text)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kaleon::svg {
@@ -28,16 +31,35 @@ protected:
 enum class WalkResult {
     Read, // to the end or to the first error; an error ends the walk quietly
     TooManyAttributes, // refused before reading: an element has more than kMostAttributes
+    // Stopped early, by one of the walk's limits; the elements before were handed over.
+    TooManyElements,
+    EntitiesTooLarge,
+    TooSlow,
 };
 
 // libxml2 checks each attribute of an element against all before it, so an element with tens
 // of thousands takes seconds. No drawing needs more than a few dozen.
 constexpr int kMostAttributes = 256;
 
+// What one walk may cost, so that no text (however hostile) makes its reader hang or take
+// the machine's memory. Real drawings stay far below every limit.
+struct WalkLimits {
+    size_t mostElements = 1'000'000;
+    // Attribute values that use entity references may come to the text's own size in all plus
+    // this much, but never to more than `mostResolvedBytes`.
+    size_t resolvedAllowance = 64 * 1024;
+    size_t mostResolvedBytes = 8 * 1024 * 1024;
+    std::chrono::milliseconds mostTime { 3000 };
+};
+
 // Hands `visitor` the elements of the XML text in document order, with libxml2's SAX2
 // interface: no tree of the document is built. The text ends at its first NUL, as it would
 // for a C string. Nothing is loaded from outside it, and elements inside entity definitions
 // are not visited.
-WalkResult walkElements(std::string_view text, ElementVisitor& visitor);
+WalkResult walkElements(std::string_view text, ElementVisitor& visitor, const WalkLimits& limits = {});
+
+// The one line that says why a walk ended early, naming its text by `source` ("the SVG text"
+// when empty); empty for WalkResult::Read.
+std::string describeWalkResult(WalkResult result, std::string_view source, const WalkLimits& limits = {});
 
 } // namespace kaleon::svg

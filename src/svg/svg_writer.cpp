@@ -122,47 +122,60 @@ std::string SVGPathData(const gfx::Path& path)
     return out;
 }
 
-std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* attributes)
+std::string SVGPathElement(const gfx::Path& path, const AttributeDictionary* attributes)
 {
-    // The paths' box, with the origin always inside it.
-    const gfx::Rect box = gfx::Rect().united(gfx::boundingBox(paths).value_or(gfx::Rect()));
-    std::string body;
-    for (const auto& path : paths) {
-        body += "  <path";
-        if (attributes) {
-            if (const auto entry = attributes->find(path); entry != attributes->end()) {
-                // A colour writes its opacity beside it; a text entry of that name then stays
-                // out, since an element cannot hold one attribute twice.
-                std::set<std::string, std::less<>> written { "d" };
-                const auto emit = [&](const std::string& name, std::string_view value) {
-                    if (isAttributeName(name) && written.insert(name).second)
-                        appendAttribute(body, name, value);
-                };
-                for (const auto& [name, value] : entry->second) {
-                    if (const auto* color = std::get_if<gfx::Color>(&value)) {
-                        emit(name, hexTriplet(*color).string());
-                        if (static_cast<float>(color->alpha) < 1.0f)
-                            emit(name + "-opacity",
-                                formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
-                    }
-                }
-                for (const auto& [name, value] : entry->second) {
-                    if (const auto* text = std::get_if<std::string>(&value))
-                        emit(name, *text);
-                }
+    std::string element = "  <path";
+    if (attributes) {
+        // A colour writes its opacity beside it; a text entry of that name then stays out,
+        // since an element cannot hold one attribute twice.
+        std::set<std::string, std::less<>> written { "d" };
+        const auto emit = [&](const std::string& name, std::string_view value) {
+            if (isAttributeName(name) && written.insert(name).second)
+                appendAttribute(element, name, value);
+        };
+        for (const auto& [name, value] : *attributes) {
+            if (const auto* color = std::get_if<gfx::Color>(&value)) {
+                emit(name, hexTriplet(*color).string());
+                if (static_cast<float>(color->alpha) < 1.0f)
+                    emit(name + "-opacity", formatted(static_cast<float>(color->alpha), std::chars_format::general, 2));
             }
         }
-        body += " d=\"";
-        body += SVGPathData(*path);
-        body += "\"/>\n";
+        for (const auto& [name, value] : *attributes) {
+            if (const auto* text = std::get_if<std::string>(&value))
+                emit(name, *text);
+        }
     }
+    element += " d=\"";
+    element += SVGPathData(path);
+    element += "\"/>\n";
+    return element;
+}
+
+std::string SVGDocumentWithBody(std::string_view body, const std::optional<gfx::Rect>& box)
+{
+    // The paths' box, with the origin always inside it.
+    const gfx::Rect size = gfx::Rect().united(box.value_or(gfx::Rect()));
     std::string document = "<svg xmlns=\"";
     document.append(kSVGNamespace).append("\" xmlns:xlink=\"").append(kXLinkNamespace);
-    document.append("\" width=\"").append(formatted(box.width(), std::chars_format::fixed, 0));
-    document.append("\" height=\"").append(formatted(box.height(), std::chars_format::fixed, 0)).append("\">\n");
+    document.append("\" width=\"").append(formatted(size.width(), std::chars_format::fixed, 0));
+    document.append("\" height=\"").append(formatted(size.height(), std::chars_format::fixed, 0)).append("\">\n");
     document += body;
     document += "\n</svg>\n";
     return document;
+}
+
+std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* attributes)
+{
+    std::string body;
+    for (const auto& path : paths) {
+        const AttributeDictionary* dictionary = nullptr;
+        if (attributes) {
+            if (const auto entry = attributes->find(path); entry != attributes->end())
+                dictionary = &entry->second;
+        }
+        body += SVGPathElement(*path, dictionary);
+    }
+    return SVGDocumentWithBody(body, gfx::boundingBox(paths));
 }
 
 } // namespace kaleon::svg

@@ -2,7 +2,9 @@
 
 #include "svg/element_attributes.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kaleon::svg {
 
@@ -12,6 +14,12 @@ namespace kaleon::svg {
 // escaped; entries named "d" (the path's own text is written from the path) and transforms
 // (already applied to the path) are left out. `attributes` may be null.
 std::string SVGStringFromCGPaths(const PathList& paths, const PathAttributeMap* attributes);
+
+// What SVGStringFromCGPaths writes, in pieces, for a drawing written as it is read: the path
+// element of one path, and the document around path elements whose paths' boxes unite to
+// `box` (empty when none has an element).
+std::string SVGPathElement(const gfx::Path& path, const AttributeDictionary* attributes);
+std::string SVGDocumentWithBody(std::string_view body, const std::optional<gfx::Rect>& box);
 
 // The path data of one path: "M0,0L10,2.5Z".
 std::string SVGPathData(const gfx::Path& path);

@@ -5,9 +5,78 @@
 #include "svg/legacy_path_tokenizer.h"
 #include "svg/path_data_parser.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <new>
 
 using namespace kaleon;
+
+namespace {
+
+// What this test program holds through new at the moment, and the most it held since the
+// last reset.
+std::atomic<size_t> g_heldBytes = 0;
+std::atomic<size_t> g_mostHeldBytes = 0;
+
+size_t mostHeldSince(const std::function<void()>& work)
+{
+    const size_t before = g_heldBytes;
+    g_mostHeldBytes = before;
+    work();
+    return g_mostHeldBytes - before;
+}
+
+std::string manyRectangles(int count)
+{
+    std::string text = "<svg xmlns='http://www.w3.org/2000/svg'>\n";
+    for (int i = 0; i < count; ++i)
+        text
+            += "<rect x='" + std::to_string(i % 997) + "' y='" + std::to_string(i % 991) + "' width='9' height='7'/>\n";
+    return text + "</svg>\n";
+}
+
+} // namespace
+
+void* operator new(size_t size)
+{
+    void* memory = std::malloc(size == 0 ? 1 : size);
+    if (!memory)
+        throw std::bad_alloc();
+    const size_t held = g_heldBytes += malloc_usable_size(memory);
+    for (size_t most = g_mostHeldBytes; held > most && !g_mostHeldBytes.compare_exchange_weak(most, held);) { }
+    return memory;
+}
+
+void* operator new[](size_t size)
+{
+    return operator new(size);
+}
+
+void operator delete(void* memory) noexcept
+{
+    if (!memory)
+        return;
+    g_heldBytes -= malloc_usable_size(memory);
+    std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept
+{
+    operator delete(memory);
+}
+
+void operator delete(void* memory, size_t) noexcept
+{
+    operator delete(memory);
+}
+
+void operator delete[](void* memory, size_t) noexcept
+{
+    operator delete(memory);
+}
 
 TEST(HostileInput, TenMegabytesOfPathData)
 {
@@ -98,5 +167,92 @@ TEST(HostileInput, ElementsWithTensOfThousandsOfAttributes)
     EXPECT_TRUE(svg::CGPathsFromSVGString(withAttributes(40'000), nullptr).empty());
     EXPECT_TRUE(svg::passedOverElements(withAttributes(40'000)).empty());
     EXPECT_EQ(capture.lines(),
-        std::vector<std::string> { "*** Error: An element has more than 256 attributes; the document is not read" });
+        std::vector<std::string> { "Not reading the SVG text: an element has more than 256 attributes" });
+}
+
+TEST(HostileInput, OneEntityRepeatedUntilItOutgrowsTheText)
+{
+    // 100 kB repeated 100,000 times in one attribute would be 10 GB of text; the read stops at
+    // its budget (the text's size and a little more) with one line naming the source.
+    std::string text = "<?xml version='1.0'?><!DOCTYPE svg [<!ENTITY a '" + std::string(100'000, 'x')
+        + "'><!ENTITY ns 'http://www.w3.org/2000/svg'>]><svg xmlns='&ns;'><path id='&ns;&ns;' d='M1,1L2,2'/>"
+          "<path fill='";
+    for (int i = 0; i < 100'000; ++i)
+        text += "&a;";
+    text += "' d='M0,0L9,9'/><path d='M3,3'/></svg>";
+
+    ScopedLogCapture capture;
+    std::shared_ptr<svg::PathAttributeMap> attributes;
+    const auto paths = svg::CGPathsFromSVGString(text, &attributes);
+    ASSERT_EQ(paths.size(), 1u) << "the shapes before the blow-up stay";
+    EXPECT_EQ(std::get<std::string>(attributes->at(paths[0]).at("id")),
+        "http://www.w3.org/2000/svghttp://www.w3.org/2000/svg");
+    EXPECT_EQ(capture.lines(),
+        std::vector<std::string> {
+            "Stopped reading the SVG text: its entity references expand to more text than it may hold" });
+
+    capture.clear();
+    EXPECT_EQ(svg::readSVGPaths(text, { "drawing.svg", {} }).size(), 1u);
+    ASSERT_EQ(capture.lines().size(), 1u);
+    EXPECT_TRUE(capture.lines()[0].starts_with("Stopped reading drawing.svg: ")) << capture.lines()[0];
+}
+
+TEST(HostileInput, ReadingStopsAtItsElementAndTimeLimits)
+{
+    const std::string text = manyRectangles(5);
+    struct Case {
+        const char* name;
+        svg::WalkLimits limits;
+        size_t paths;
+        std::string line;
+    };
+    svg::WalkLimits fewElements;
+    fewElements.mostElements = 4; // the svg element and three rectangles
+    svg::WalkLimits noTime;
+    noTime.mostTime = std::chrono::milliseconds(0);
+    const Case cases[] = {
+        { "within the limits", {}, 5, "" },
+        { "too many elements", fewElements, 3, "Stopped reading x.svg: it has more than 4 elements" },
+        { "out of time", noTime, 0, "Stopped reading x.svg: still not read after 0 s" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedLogCapture capture;
+        EXPECT_EQ(svg::readSVGPaths(text, { "x.svg", c.limits }).size(), c.paths);
+        EXPECT_EQ(capture.lines(), c.line.empty() ? std::vector<std::string>() : std::vector<std::string> { c.line });
+    }
+}
+
+TEST(HostileInput, ReadingHoldsAFewTimesTheTextAtMost)
+{
+    // Tens of thousands of small shapes once took 35 to 75 times the text's size.
+    const std::string text = manyRectangles(10'000);
+    struct Case {
+        const char* name;
+        std::function<size_t()> read; // the paths it kept
+    };
+    const Case cases[] = {
+        { "shape by shape",
+            [&] {
+                svg::PathList kept;
+                svg::readSVGShapes(text, {}, [&](std::shared_ptr<const gfx::Path> path, svg::AttributeDictionary*) {
+                    kept.push_back(std::move(path));
+                });
+                return kept.size();
+            } },
+        { "a document, scaled",
+            [&] {
+                const auto document = svg::TGSVG::makeWithSVGString(text);
+                document->applyTransform(gfx::AffineTransform::scale(2, 2));
+                return document->cgPaths().size();
+            } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t paths = 0;
+        const size_t most = mostHeldSince([&] { paths = c.read(); });
+        EXPECT_EQ(paths, 10'000u);
+        // libxml2's copy of the text comes on top, from malloc.
+        EXPECT_LT(most, 8 * text.size());
+    }
 }
