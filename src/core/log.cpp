@@ -22,10 +22,23 @@ LogSink& currentSink()
     return sink;
 }
 
+thread_local bool t_silent = false;
+
+// Whether `subject` was named before in this process (and from now on it was).
+bool namedBefore(std::string_view subject)
+{
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> named;
+    std::lock_guard lock(mutex);
+    return !named.emplace(subject).second;
+}
+
 } // namespace
 
 void log(std::string_view message)
 {
+    if (t_silent)
+        return;
     std::string line(message);
     std::replace_if(
         line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
@@ -42,14 +55,18 @@ void log(std::string_view message)
 
 void logOnce(std::string_view subject, std::string_view message)
 {
-    static std::mutex mutex;
-    static std::set<std::string, std::less<>> said;
-    {
-        std::lock_guard lock(mutex);
-        if (!said.emplace(subject).second)
-            return;
-    }
-    log(message);
+    if (!namedBefore(std::string("said:").append(subject)))
+        log(message);
+}
+
+ScopedLogOnce::ScopedLogOnce(std::string_view subject)
+    : m_wasSilent(std::exchange(t_silent, namedBefore(std::string("scope:").append(subject))))
+{
+}
+
+ScopedLogOnce::~ScopedLogOnce()
+{
+    t_silent = m_wasSilent;
 }
 
 LogSink setLogSink(LogSink sink)

@@ -15,6 +15,20 @@ void log(std::string_view message);
 // process: a bad file read again and again is said once.
 void logOnce(std::string_view subject, std::string_view message);
 
+// While it lives, what this thread logs is said only if no earlier scope of the same subject
+// lived in this process: a bad file that is read again and again is reported the first time
+// only. An inner scope decides for itself.
+class ScopedLogOnce {
+public:
+    explicit ScopedLogOnce(std::string_view subject);
+    ~ScopedLogOnce();
+    ScopedLogOnce(const ScopedLogOnce&) = delete;
+    ScopedLogOnce& operator=(const ScopedLogOnce&) = delete;
+
+private:
+    bool m_wasSilent;
+};
+
 // Where log lines go. Returns the previous sink; an empty sink restores stderr.
 using LogSink = std::function<void(std::string_view line)>;
 LogSink setLogSink(LogSink sink);

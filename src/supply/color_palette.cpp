@@ -1,7 +1,9 @@
 #include "supply/color_palette.h"
 
+#include "core/file.h"
 #include "core/log.h"
 #include "core/resource_folder.h"
+#include "core/text.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/hex_color.h"
@@ -75,7 +77,8 @@ std::vector<std::shared_ptr<TGColorPalette>> TGColorPalette::allColorPalettes()
             const auto path = *folder / name;
             auto palette = makeWithPlistAtPath(path);
             if (palette->colors().empty()) {
-                logOnce(path.string(), "Palette file " + path.string() + " has no colours that can be read; skipped");
+                logOnce(
+                    fileVersion(path), "Palette file " + path.string() + " has no colours that can be read; skipped");
                 continue;
             }
             palettes.push_back(std::move(palette));
@@ -101,6 +104,10 @@ std::shared_ptr<TGColorPalette> TGColorPalette::currentPalette()
         stored = kDefaultPaletteFilename;
     if (auto palette = paletteWithFilename(stored))
         return palette;
+    // Only the palettes of the folders are ever read: a stored "../x" or "/x" names none.
+    logOnce("stored palette " + stored,
+        "The settings name a palette that is not there, \"" + printable(stored) + "\"; using "
+            + std::string(kDefaultPaletteFilename));
     return paletteWithFilename(kDefaultPaletteFilename);
 }
 

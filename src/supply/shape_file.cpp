@@ -39,10 +39,11 @@ std::shared_ptr<svg::TGSVG> makeSVGWithTGShapePath(const std::filesystem::path& 
 {
     auto text = readTGShape(path);
     if (!text) {
-        logOnce(path.string(), "Shape file " + path.string() + " " + text.error().message);
+        logOnce(fileVersion(path), "Shape file " + path.string() + " " + text.error().message);
         return svg::TGSVG::makeWithSVGString("");
     }
-    return svg::TGSVG::makeWithSVGString(*text);
+    const std::string source = path.string();
+    return svg::TGSVG::makeWithSVGString(*text, svg::ParseStyle::No, { source, {} });
 }
 
 Result<std::vector<std::uint8_t>> packTGShape(std::string_view svgText)

@@ -1,8 +1,10 @@
 #include "supply/svg_manager.h"
 
+#include "core/file.h"
 #include "core/log.h"
 #include "core/random.h"
 #include "core/resource_folder.h"
+#include "core/text.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/shape_file.h"
@@ -46,12 +48,22 @@ gfx::Size scaleDocument(svg::TGSVG& document, double factor)
     return {};
 }
 
-// A user's plain SVG shape; one that gives no paths is said once.
+// A user's plain SVG shape; one that cannot be read, or gives no paths, is said once.
 std::shared_ptr<svg::TGSVG> plainShape(const std::filesystem::path& path)
 {
-    auto document = svg::TGSVG::makeWithSVGFileAtPath(path);
+    const std::string source = path.string();
+    const auto text = readFile(path);
+    if (!text) {
+        logOnce(fileVersion(path), "Shape file unreadable: " + text.error().message);
+        return svg::TGSVG::makeWithSVGString("");
+    }
+    if (!isValidUTF8(*text)) {
+        logOnce(fileVersion(path), "Shape file " + source + " is not UTF-8 text");
+        return svg::TGSVG::makeWithSVGString("");
+    }
+    auto document = svg::TGSVG::makeWithSVGString(*text, svg::ParseStyle::No, { source, {} });
     if (document->cgPaths().empty())
-        logOnce(path.string(), "Shape file " + path.string() + " holds nothing that can be drawn");
+        logOnce(fileVersion(path), "Shape file " + source + " holds nothing that can be drawn");
     return document;
 }
 
@@ -237,6 +249,8 @@ std::shared_ptr<svg::TGSVG> TGSVGManager::randomSVG()
     const auto index = randomUniform(static_cast<std::uint32_t>(pool.size()));
     const auto path = pool[index];
     pool.erase(pool.begin() + index);
+    // What reading a bad file says is said once, until the file changes.
+    const ScopedLogOnce once(fileVersion(path));
     if (path.extension() == kPlainShapeSuffix)
         return plainShape(path);
     return makeSVGWithTGShapePath(path);

@@ -1,5 +1,6 @@
 #include "supply/color_palette.h"
 
+#include "core/log.h"
 #include "core/resource_folder.h"
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
@@ -139,6 +140,21 @@ TEST_F(PaletteFolder, CurrentPaletteFallsBackToTheDefault)
     EXPECT_EQ(supply::moduleDefaults()->stringForKey(supply::TGKaleonColorPaletteDefaultsKey), "Gone.plist");
     supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(12));
     EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
+
+    // A stored name that names no palette of the folders is said, once, and never followed out
+    // of them. The names are this run's own, as "once" is once per process.
+    const std::string run = folder.path().filename().string();
+    for (const std::string& stored :
+        { "Gone-" + run + ".plist", "../" + run + "/Ocean.plist", folder.path().string() + "/Ocean.plist" }) {
+        SCOPED_TRACE(stored);
+        supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue(stored));
+        ScopedLogCapture capture;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(TGColorPalette::currentPalette()->filename(), "KaleonColors.plist");
+        EXPECT_EQ(capture.lines(),
+            std::vector<std::string> {
+                "The settings name a palette that is not there, \"" + stored + "\"; using KaleonColors.plist" });
+    }
 
     std::filesystem::remove(folder / "KaleonColors.plist");
     supply::moduleDefaults()->setValue(supply::TGKaleonColorPaletteDefaultsKey, PlistValue("Gone.plist"));

@@ -117,6 +117,31 @@ TEST_F(ShapeSupply, UnreadableShapesGiveEmptyLayersAndSaySo)
     EXPECT_NE(capture.lines()[0].find("Unknown header (code 2)"), std::string::npos) << capture.lines()[0];
 }
 
+TEST_F(ShapeSupply, WhatABadShapeSaysIsSaidOnceUntilItChanges)
+{
+    // Picked again and again, a shape's path data errors would fill a screen saver's log.
+    writeShape(folder / "bad.tgshape", "<svg><path d='M0,0L10,10L10'/><path d='M0,0L5,5Q1'/></svg>");
+    test::writeFile(folder / "bad.svg", "<svg><path d='M0,0L10,10 X3'/></svg>");
+    auto manager = managerOver(folder.path());
+    ScopedLogCapture capture;
+    const auto pickBoth = [&] {
+        for (int i = 0; i < 2; ++i)
+            manager->randomSVGLayerWithBounds({ 0, 0, 800, 600 }, 1.0);
+    };
+    pickBoth();
+    const auto firstLines = capture.lines();
+    EXPECT_GE(firstLines.size(), 2u);
+    for (int pass = 0; pass < 3; ++pass)
+        pickBoth();
+    EXPECT_EQ(capture.lines(), firstLines) << "said again without a change";
+
+    writeShape(folder / "bad.tgshape", "<svg><path d='M0,0L10,10L10,10,10'/></svg>");
+    capture.clear();
+    for (int pass = 0; pass < 2; ++pass)
+        pickBoth();
+    EXPECT_EQ(capture.lines().size(), 1u) << "the changed file is read afresh";
+}
+
 TEST_F(ShapeSupply, ShapesWithoutSizeNeverGiveANonFiniteFrame)
 {
     // No shape files at all; a shape that is a single point; one that is a vertical line.
