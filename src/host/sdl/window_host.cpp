@@ -2,6 +2,7 @@
 
 #include "anim/compositor.h"
 #include "anim/layer.h"
+#include "core/ending.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
 #include "host/gpu.h"
@@ -266,6 +267,9 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         log(std::string("Cannot open a window: ") + SDL_GetError());
         return 1;
     }
+    // SDL turns SIGTERM and SIGINT into a quit event, which only a loop that gets to its
+    // events sees: past a second, the process ends whatever the frame is doing.
+    watchEndingSignals();
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     int status = 0;
     {

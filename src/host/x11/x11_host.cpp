@@ -3,6 +3,7 @@
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"
+#include "core/ending.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
 
@@ -38,13 +39,6 @@ constexpr double kFrameRatePeriod = 1.0;
 std::atomic<bool> g_windowGone = false;
 std::atomic<bool> g_sharedMemoryFailed = false;
 int g_sharedMemoryOpcode = -1;
-std::array<int, 2> g_signalPipe { -1, -1 };
-
-void onSignal(int signal)
-{
-    const auto byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 int onXError(Display*, XErrorEvent* error)
 {
@@ -59,17 +53,6 @@ int onXError(Display*, XErrorEvent* error)
 int onXIOError(Display*)
 {
     ::_exit(0);
-}
-
-void watchSignals()
-{
-    if (::pipe2(g_signalPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action { };
-    action.sa_handler = onSignal;
-    ::sigemptyset(&action.sa_mask);
-    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
-        ::sigaction(signal, &action, nullptr);
 }
 
 double secondsNow()
@@ -299,7 +282,10 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
         g_sharedMemoryOpcode = -1;
     XSetErrorHandler(onXError);
     XSetIOErrorHandler(onXIOError);
-    watchSignals();
+    // However long a frame takes, the process ends soon after it is told to, or after the
+    // server has gone.
+    const int signalPipe = watchEndingSignals();
+    endWhenHungUp(ConnectionNumber(display));
 
     const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     const bool ownWindow = !options.windowId && options.ownWindow;
@@ -397,14 +383,14 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
                 wait = std::min(wait, kFrameRatePeriod);
             std::array<pollfd, 3> watched {
                 pollfd { ConnectionNumber(display), POLLIN, 0 },
-                pollfd { g_signalPipe[0], POLLIN, 0 },
+                pollfd { signalPipe, POLLIN, 0 },
                 pollfd { watcher ? watcher->fileDescriptor() : -1, POLLIN, 0 },
             };
             if (XPending(display) == 0)
                 ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
             if (watched[1].revents & POLLIN) {
                 unsigned char received = 0;
-                if (::read(g_signalPipe[0], &received, 1) == 1)
+                if (::read(signalPipe, &received, 1) == 1)
                     endingSignal = received;
                 running = false;
             }
@@ -471,7 +457,7 @@ int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatch
     XCloseDisplay(display);
     // Everything is put away: end by the signal, as whoever sent it expects (it may have come
     // just after the window went away).
-    if (unsigned char received = 0; endingSignal == 0 && ::read(g_signalPipe[0], &received, 1) == 1)
+    if (unsigned char received = 0; endingSignal == 0 && ::read(signalPipe, &received, 1) == 1)
         endingSignal = received;
     if (endingSignal != 0) {
         ::signal(endingSignal, SIG_DFL);
