@@ -8,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: release-configure package run test soak bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
+.PHONY: release-configure package package-check run test soak bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
 
 deps:
 	@scripts/install-deps
@@ -114,6 +114,12 @@ package: deps
 	    -DKALEON_BUILD_TESTS=OFF -DKALEON_BUILD_BENCH=OFF -DKALEON_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD_PACKAGE) -j $(JOBS)
 	@cd $(BUILD_PACKAGE) && cpack -G DEB | tail -1
+
+# The package as Debian's own checker sees it: no error and no warning.
+package-check: package
+	@scripts/install-deps lintian
+	@lintian --fail-on error,warning --tag-display-limit 0 $(BUILD_PACKAGE)/kaleon_*.deb 2>&1 | grep -v "root privileges"; \
+	    status=$${PIPESTATUS[0]}; [ $$status -eq 0 ] && echo "lintian: the package is clean"; exit $$status
 
 clean:
 	rm -rf build
