@@ -1,6 +1,7 @@
 // kaleon-config: Kaleon's settings window, a live preview of the saver with its options sheet.
 
 #include "config/configure_window_controller.h"
+#include "core/file.h"
 #include "core/log.h"
 #include "core/notification_center.h"
 #include "gfx/bitmap.h"
@@ -171,6 +172,7 @@ bool takeScreenshot(Settings& settings, const Options& options)
 
 int main(int argc, char** argv)
 {
+    failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon-config" };
     tellMistakesInOneLine(app);
     app.footer(kExamples);
@@ -180,7 +182,7 @@ int main(int argc, char** argv)
     app.add_flag("--sheet", options.sheet, "With --screenshot: show the Options sheet too");
     app.add_option("--delay", options.delay,
            "With --screenshot: seconds to wait before the picture, at least until the preview's first (default 1.5)")
-        ->check(CLI::Range(0.0, 60.0))
+        ->check(numberFrom(0.0, 60.0))
         ->option_text("S");
     try {
         app.parse(argc, argv);

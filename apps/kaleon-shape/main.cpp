@@ -97,33 +97,41 @@ int runCheck(const std::string& file)
     const auto shape = readShapeFile(file);
     if (!shape.error.empty())
         return fail(shape.error, 1);
-    svg::PathList paths;
+    size_t count = 0;
     {
         ScopedLogCapture capture;
-        std::shared_ptr<svg::PathAttributeMap> attributes;
-        paths = svg::CGPathsFromSVGString(shape.text, &attributes);
+        count = svg::readSVGPaths(shape.text, { file, {} }).size();
         for (const auto& line : capture.lines())
             std::cout << line << "\n";
     }
-    std::cout << paths.size() << (paths.size() == 1 ? " path" : " paths") << " read\n";
+    std::cout << count << (count == 1 ? " path" : " paths") << " read\n";
     const auto passedOver = svg::passedOverElements(shape.text);
     if (!passedOver.empty()) {
         std::cout << "passed over:";
-        for (const auto& [name, count] : passedOver)
-            std::cout << " " << name << " (" << count << ")";
+        for (const auto& [name, n] : passedOver)
+            std::cout << " " << name << " (" << n << ")";
         std::cout << "\n";
     }
-    return paths.empty() ? 1 : 0;
+    return count == 0 ? 1 : 0;
 }
 
+// Written as it is read, so that a large drawing is never held whole.
 int runPaths(const std::string& file)
 {
     const auto shape = readShapeFile(file);
     if (!shape.error.empty())
         return fail(shape.error, 1);
-    std::shared_ptr<svg::PathAttributeMap> attributes;
-    const auto paths = svg::CGPathsFromSVGString(shape.text, &attributes);
-    std::cout << svg::SVGStringFromCGPaths(paths, attributes.get());
+    std::string body;
+    std::optional<gfx::Rect> box;
+    svg::readSVGShapes(
+        shape.text, { file, {} }, [&](std::shared_ptr<const gfx::Path> path, svg::AttributeDictionary* attributes) {
+            body += svg::SVGPathElement(*path, attributes);
+            if (const auto pathBox = path->boundingBox())
+                box = box ? box->united(*pathBox) : *pathBox;
+        });
+    std::cout << svg::SVGDocumentWithBody(body, box) << std::flush;
+    if (!std::cout)
+        return fail(std::string("cannot write the output: ") + std::strerror(errno), 1);
     return 0;
 }
 
@@ -144,7 +152,7 @@ int runRender(const RenderRequest& request)
     const auto shape = readShapeFile(request.file);
     if (!shape.error.empty())
         return fail(shape.error, 1);
-    const auto document = svg::TGSVG::makeWithSVGString(shape.text);
+    const auto document = svg::TGSVG::makeWithSVGString(shape.text, svg::ParseStyle::No, { request.file, {} });
     if (document->cgPaths().empty())
         return fail(request.file + " holds no path to draw (kaleon-shape check tells why)", 1);
 
@@ -245,6 +253,7 @@ int runPack(const std::vector<std::string>& files, const std::string& folder, bo
 
 int main(int argc, char** argv)
 {
+    failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon-shape" };
     tellMistakesInOneLine(app);
     app.footer(kExamples);
@@ -269,9 +278,9 @@ int main(int argc, char** argv)
     render->add_option("FILE", request.file, "SVG file")->required();
     render->add_option("--out", request.out, "PNG file to write")->required()->option_text("OUT.png");
     render->add_option("--size", sizeText, "Picture size in pixels")->required()->option_text("WxH");
-    auto* scale = render->add_option("--scale", request.scale, "x' = S·x + TX, y' = S·y + TY (default 1)")
+    auto* scale = render->add_option("--scale", request.scale, "x' = S·x + TX, y' = S·y + TY (default 1; up to 1e6)")
                       ->option_text("S")
-                      ->check(CLI::PositiveNumber);
+                      ->check(numberFrom(1e-6, 1e6));
     auto* translate = render->add_option("--translate", translateText, "Offset in pixels after scaling (default 0,0)")
                           ->option_text("TX,TY")
                           ->allow_extra_args(false);

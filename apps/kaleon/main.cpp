@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/log.h"
 #include "core/random.h"
+#include "core/text.h"
 #include "host/offscreen_host.h"
 #include "host/screen_saver_defaults.h"
 #include "host/sdl/window_host.h"
@@ -82,6 +83,7 @@ void printProgress(int done, int total)
 
 int main(int argc, char** argv)
 {
+    failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon" };
     tellMistakesInOneLine(app);
     app.footer(kExamples);
@@ -121,12 +123,12 @@ int main(int argc, char** argv)
         ->option_text("ID");
     app.add_flag("--window", ownWindow, "A plain X window of its own, drawn as in --root (Escape or Q quits)");
     app.add_flag("--logo", logo, "Fade the Kaleon logo out before the first shape");
-    app.add_option("--scale", scale, "With --render: pixels per point (default 1)")
-        ->check(CLI::Range(0.1, 8.0))
+    app.add_option("--scale", scale, "With --render: pixels per point, 0.1 to 8 (default 1)")
+        ->check(numberFrom(0.1, 8.0))
         ->option_text("S");
     app.add_option("--speed", speed,
            "Hundredths of a second from one shape to the next, 1 to 1000000 (stored default 450; 0 means 4 s)")
-        ->check(CLI::Range(0.0f, supply::kSlowestSpeed))
+        ->check(numberFrom(1, supply::kSlowestSpeed, 0.0))
         ->option_text("HUNDREDTHS");
     app.add_option("--palette", palette, "Palette file to use, for example KaleonColors.plist (see --list-palettes)")
         ->option_text("FILE");
@@ -171,7 +173,8 @@ int main(int argc, char** argv)
 
     if (listPalettes) {
         for (const auto& item : supply::TGColorPalette::allColorPalettes())
-            std::cout << item->filename() << "\t" << item->name() << "\t" << item->colors().size() << " colours\n";
+            std::cout << printable(item->filename()) << "\t" << printable(item->name()) << "\t" << item->colors().size()
+                      << " colours\n";
         return 0;
     }
 

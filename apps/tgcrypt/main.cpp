@@ -551,6 +551,7 @@ Result<void> run(const Options& options)
 
 int main(int argc, char** argv)
 {
+    failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "tgcrypt" };
     tellMistakesInOneLine(app);
     app.footer(kExamples);

@@ -75,10 +75,7 @@ void untrack(const std::string& path)
 
 extern "C" void removeTemporaryFilesAndEnd(int signal)
 {
-    for (auto& slot : g_temporaryFiles) {
-        if (slot.state == TrackedFile::Ready)
-            ::unlink(slot.path.data());
-    }
+    removeTemporaryFilesInProgress();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -109,7 +106,8 @@ Result<std::string> readFile(const std::filesystem::path& path, size_t limit)
         return Error { std::string(kFileErrorDomain), EINVAL, "cannot read " + path.string() + ": not a regular file" };
     if (static_cast<std::uint64_t>(status.st_size) > limit)
         return tooLarge(path, limit);
-    std::string contents(static_cast<size_t>(status.st_size), '\0');
+    // One byte more than the file holds, so that the end is found without growing the text.
+    std::string contents(static_cast<size_t>(status.st_size) + 1, '\0');
     size_t filled = 0;
     // The size may change while reading: read to the end, but never past the limit.
     for (;;) {
@@ -129,6 +127,17 @@ Result<std::string> readFile(const std::filesystem::path& path, size_t limit)
     }
     contents.resize(filled);
     return contents;
+}
+
+std::string fileVersion(const std::filesystem::path& path)
+{
+    std::string version = path.string();
+    struct stat status { };
+    if (::stat(path.c_str(), &status) == 0) {
+        version += '\n' + std::to_string(status.st_size) + ' ' + std::to_string(status.st_mtim.tv_sec) + '.'
+            + std::to_string(status.st_mtim.tv_nsec) + ' ' + std::to_string(status.st_ino);
+    }
+    return version;
 }
 
 Result<std::unique_ptr<AtomicFile>> AtomicFile::create(std::filesystem::path destination)
@@ -207,6 +216,19 @@ void AtomicFile::discard()
         untrack(m_temporary.string());
     }
     m_temporary.clear();
+}
+
+void failWritesPastTheFileSizeLimit()
+{
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void removeTemporaryFilesInProgress()
+{
+    for (auto& slot : g_temporaryFiles) {
+        if (slot.state == TrackedFile::Ready)
+            ::unlink(slot.path.data());
+    }
 }
 
 void removeTemporaryFilesOnSignals()

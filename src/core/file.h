@@ -20,6 +20,11 @@ inline constexpr size_t kReadFileLimit = 16 * 1024 * 1024;
 // (a folder, a device, a FIFO, a larger file).
 Result<std::string> readFile(const std::filesystem::path& path, size_t limit = kReadFileLimit);
 
+// The path with what changes when the file does (its size, modification time and inode), as
+// a subject for logOnce and ScopedLogOnce: what is said about a bad file is said again once
+// it was changed. Just the path when the file cannot be looked at.
+std::string fileVersion(const std::filesystem::path& path);
+
 // A file that replaces its destination as a whole or not at all. What is written goes to a
 // temporary file beside the destination that only its owner may read; `commit` flushes it to
 // the disk, gives it the permissions of the file it replaces (or those a new file would get),
@@ -62,6 +67,13 @@ private:
 // AtomicFiles in progress, then end the process as the signal would have. For tools that
 // have no signal handling of their own.
 void removeTemporaryFilesOnSignals();
+
+// From now on a write past the file-size limit (ulimit -f) fails with EFBIG like any other
+// failed write, instead of ending the process by SIGXFSZ with a temporary file left behind.
+void failWritesPastTheFileSizeLimit();
+
+// Removes the temporary files of the AtomicFiles in progress; safe in a signal handler.
+void removeTemporaryFilesInProgress();
 
 // Replaces `file` with `contents` through an AtomicFile.
 Result<void> replaceFile(

@@ -76,4 +76,37 @@ std::string hexString(std::span<const std::uint8_t> bytes)
     return text;
 }
 
+std::string printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7f) {
+                constexpr std::string_view digits = "0123456789abcdef";
+                out += "\\x";
+                out += digits[byte >> 4];
+                out += digits[byte & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace kaleon

@@ -46,6 +46,11 @@ constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
 size_t utf8SequenceLength(std::string_view text, size_t at);
 bool isValidUTF8(std::string_view text);
 
+// `text` safe to print on a line of a terminal or a log: control characters (and DEL) as C
+// escapes ("\n", "\t", "\x1b"), a backslash doubled, everything else as it is. A name read
+// from a file or a folder can then never forge a line of its own.
+std::string printable(std::string_view text);
+
 // The value of a hexadecimal digit (either case); -1 for any other character.
 constexpr int hexDigitValue(char c)
 {
