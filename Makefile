@@ -8,7 +8,7 @@ FRAMES ?= 4
 SIZE ?= 1280x720
 RENDER_DIR ?= render
 
-.PHONY: release-configure package package-check run test soak bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
+.PHONY: release-configure package package-check catalogue-goal run test soak bench fuzz fuzz-smoke tsan artwork deps release debug clean format format-check tidy
 
 deps:
 	@scripts/install-deps
@@ -57,6 +57,11 @@ bench: release
 	    $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 	@$(BUILD_RELEASE)/bench/kaleon_display_bench
 
+# Every case of the bad-input catalogue on the optimised build, each within the goal's 2 s and
+# 200 MB, with its figures.
+catalogue-goal: release
+	@KALEON_CATALOGUE_GOAL=1 $(BUILD_RELEASE)/tests/kaleon_apps_tests --gtest_filter='BadInputCatalogue.*'
+
 BUILD_TSAN := build/tsan
 
 # The queue, bitmap pool and cryptor tests under ThreadSanitizer.
@@ -70,7 +75,11 @@ tsan: deps
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
 FUZZERS := decimal path_data svg_reader svg_round_trip legacy_tokenizer hex_color container_reader openssl_reader \
-	palette_reader settings_reader
+	palette_reader settings_reader shape
+# What one input may cost before it counts as a finding; the end-to-end shape fuzzer is held
+# to what the saver may spend on a user's file.
+FUZZ_LIMITS := -rss_limit_mb=2048 -timeout=60
+FUZZ_LIMITS_shape := -rss_limit_mb=512 -timeout=5
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEON_FUZZ=ON -DKALEON_WERROR=$(WERROR) >/dev/null
@@ -81,7 +90,8 @@ fuzz-smoke: fuzz
 	@for f in $(FUZZERS); do \
 	    scratch=$$(mktemp -d); \
 	    echo "fuzzing $$f for $(FUZZ_SECONDS) s"; \
-	    $(BUILD_FUZZ)/fuzz/$${f}_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 \
+	    limits="$(FUZZ_LIMITS)"; [ $$f = shape ] && limits="$(FUZZ_LIMITS_shape)"; \
+	    $(BUILD_FUZZ)/fuzz/$${f}_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 $$limits \
 	        -print_final_stats=0 $$scratch fuzz/corpus/$$f 2>&1 | grep -E "^(==|SUMMARY|Done|INFO: a crash)|ERROR" ; \
 	    status=$${PIPESTATUS[0]}; rm -rf $$scratch; \
 	    [ $$status -eq 0 ] || { echo "fuzzer $$f failed"; exit 1; }; \

@@ -36,8 +36,8 @@ extern "C" void onEndingSignal(int signal)
 {
     const int saved = errno;
     const auto byte = static_cast<unsigned char>(signal);
-    if (g_loopPipe[1] >= 0)
-        [[maybe_unused]] const auto toLoop = ::write(g_loopPipe[1], &byte, 1);
+    if (g_loopPipe[1] >= 0) [[maybe_unused]]
+        const auto toLoop = ::write(g_loopPipe[1], &byte, 1);
     [[maybe_unused]] const auto toWatchdog = ::write(g_watchdogPipe[1], &byte, 1);
     if (const int slot = slotOf(signal); slot >= 0) {
         const auto& previous = g_previous[static_cast<size_t>(slot)];

@@ -229,6 +229,28 @@ TEST_F(Tgcrypt, ASignalLeavesNoPartialOutputBehind)
     }
 }
 
+TEST_F(Tgcrypt, AFileSizeLimitIsAFailedWriteLikeAnyOther)
+{
+    // Past `ulimit -f` the kernel sends SIGXFSZ, which once ended tgcrypt with its temporary
+    // file (holding plaintext the HMAC never checked) left beside the output.
+    ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);
+    const std::string script = "ulimit -f 16; exec \"$0\" \"$1\" --password pw --in \"$2\" --out \"$3\"";
+    struct Case {
+        const char* mode;
+        const char* in;
+    };
+    for (const Case c : { Case { "decrypt", "c" }, Case { "encrypt", "plain" } }) {
+        SCOPED_TRACE(c.mode);
+        const auto result
+            = test::runProgram({ "/bin/sh", "-c", script, TGCRYPT_BINARY, c.mode, path(c.in), path("out") });
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.errors.find("File too large"), std::string::npos) << result.errors;
+        EXPECT_EQ(
+            std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 3)
+            << "nothing beside the inputs";
+    }
+}
+
 TEST_F(Tgcrypt, DevicesAreWrittenInPlaceNotReplaced)
 {
     ASSERT_EQ(tgcrypt({ "encrypt", "--password", "pw", "--in", path("plain"), "--out", path("c") }).status, 0);

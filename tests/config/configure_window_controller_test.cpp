@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace kaleon;
 using config::KaleonConfigureWindowController;
@@ -169,6 +170,37 @@ TEST_F(Sheet, AFailedWriteSaysSoAndPutsTheControlBack)
     EXPECT_EQ(gtk_range_get_value(sheet->speedSlider()), 700);
     EXPECT_EQ(supply::moduleDefaults()->floatForKey(supply::TGKaleonSpeedDefaultsKey), 300);
     EXPECT_NE(test::readFile(file).find("<real>300"), std::string::npos);
+}
+
+TEST_F(Sheet, ASettingsFolderThatCannotBeWrittenSaysWhy)
+{
+    palette("KaleonColors.plist", "Kaleon", { "264653" });
+    const auto sheet = makeSheet();
+    ASSERT_TRUE(sheet);
+    const auto folder = supply::moduleDefaults()->file().parent_path();
+    const auto home = folder.parent_path();
+    const auto homePermissions = std::filesystem::status(home).permissions();
+    std::filesystem::permissions(home, std::filesystem::perms(0755));
+    std::filesystem::permissions(folder, std::filesystem::perms(0555));
+    {
+        // Root writes anywhere: for the change, act as nobody does.
+        const uid_t user = ::geteuid();
+        if (user == 0) {
+            ASSERT_EQ(::seteuid(65534), 0);
+        }
+        gtk_range_set_value(sheet->speedSlider(), 700);
+        if (user == 0) {
+            ASSERT_EQ(::seteuid(0), 0);
+        }
+    }
+    std::filesystem::permissions(folder, std::filesystem::perms(0755));
+    std::filesystem::permissions(home, homePermissions);
+
+    EXPECT_EQ(listener->notifications, 0);
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(sheet->messageLabel())));
+    const std::string message = gtk_label_get_text(sheet->messageLabel());
+    EXPECT_NE(message.find("could not be saved"), std::string::npos) << message;
+    EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
 }
 
 TEST_F(Sheet, TheViewHandsOverOneSheetForItsLife)
