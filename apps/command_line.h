@@ -8,11 +8,12 @@
 
 namespace kaleon {
 
-// Mistakes on the command line are told in one line on standard error, with the program's
-// name and where to look: "kaleon: The following argument was not expected: --bogus (kaleon
-// --help lists the options)".
-inline void tellMistakesInOneLine(CLI::App& app)
+// What every program's command line has: --version ("kaleon 0.1.0"), and mistakes told in
+// one line on standard error, with the program's name and where to look: "kaleon: The
+// following argument was not expected: --bogus (kaleon --help lists the options)".
+inline void setUpCommandLine(CLI::App& app)
 {
+    app.set_version_flag("--version", app.get_name() + " " KALEON_VERSION, "Print the version and exit");
     app.failure_message([](const CLI::App* failed, const CLI::Error& error) {
         const std::string& name = failed->get_name();
         return name + ": " + error.what() + " (" + name + " --help lists the options)\n";

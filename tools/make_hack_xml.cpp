@@ -1,12 +1,14 @@
 // Writes XScreenSaver's description of the kaleon hack from its template, with one palette
-// option for each palette in the resource folder, the default palette first (as the option
-// without arguments), the others by name.
+// option for each palette in the resource folder after the template's own first entry (the
+// palette kaleon-config stored): the default palette first, the others by name.
 //
 //     kaleon_make_hack_xml TEMPLATE RESOURCES OUT
 
 #include "core/file.h"
+#include "core/text.h"
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
+#include "supply/direction.h"
 
 #include <algorithm>
 #include <iostream>
@@ -15,31 +17,8 @@ using namespace kaleon;
 
 namespace {
 
-constexpr std::string_view kPlaceholder = "@PALETTE_OPTIONS@";
-
-std::string escaped(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
+constexpr std::string_view kPaletteOptions = "@PALETTE_OPTIONS@";
+constexpr std::string_view kDirectionOptions = "@DIRECTION_OPTIONS@";
 
 } // namespace
 
@@ -59,26 +38,28 @@ int main(int argc, char** argv)
         if (entry.path().extension() == ".plist")
             palettes.push_back(supply::TGColorPalette::makeWithPlistAtPath(entry.path()));
     }
-    const auto isDefault = [](const auto& palette) { return palette->filename() == supply::kDefaultPaletteFilename; };
-    std::sort(palettes.begin(), palettes.end(), [&](const auto& a, const auto& b) {
-        return std::pair(!isDefault(a), a->name()) < std::pair(!isDefault(b), b->name());
-    });
+    supply::TGColorPalette::sortForDisplay(palettes);
     std::string options;
     for (const auto& palette : palettes) {
         const std::string id = std::filesystem::path(palette->filename()).stem().string();
-        options += "    <option id=\"" + escaped(id) + "\" _label=\"" + escaped(palette->name()) + "\"";
-        if (!isDefault(palette))
-            options += " arg-set=\"--palette " + escaped(palette->filename()) + "\"";
-        options += "/>\n";
+        options += "    <option id=\"" + xmlEscaped(id) + "\" _label=\"Palette: " + xmlEscaped(palette->name())
+            + "\" arg-set=\"--palette " + xmlEscaped(palette->filename()) + "\"/>\n";
     }
-    if (!options.empty())
-        options.pop_back();
-    const auto at = text->find(kPlaceholder);
-    if (at == std::string::npos) {
-        std::cerr << "kaleon_make_hack_xml: " << argv[1] << " has no " << kPlaceholder << "\n";
-        return 1;
+    std::string directions;
+    for (const auto& entry : supply::kDirections) {
+        const auto number = std::to_string(static_cast<int>(entry.direction));
+        directions += "    <option id=\"direction" + number + "\" _label=\"Direction: " + xmlEscaped(entry.title)
+            + "\" arg-set=\"--direction " + number + "\"/>\n";
     }
-    text->replace(at, kPlaceholder.size(), options);
+    for (const auto& [placeholder, lines] :
+        { std::pair(kPaletteOptions, options), std::pair(kDirectionOptions, directions) }) {
+        const auto at = text->find(placeholder);
+        if (at == std::string::npos) {
+            std::cerr << "kaleon_make_hack_xml: " << argv[1] << " has no " << placeholder << "\n";
+            return 1;
+        }
+        text->replace(at, placeholder.size(), lines.substr(0, lines.size() - (lines.empty() ? 0 : 1)));
+    }
     if (auto written = replaceFile(argv[3], *text); !written) {
         std::cerr << "kaleon_make_hack_xml: " << written.error().message << "\n";
         return 1;

@@ -174,7 +174,7 @@ int main(int argc, char** argv)
 {
     failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon-config" };
-    tellMistakesInOneLine(app);
+    setUpCommandLine(app);
     app.footer(kExamples);
     Options options;
     app.add_option("--screenshot", options.screenshot, "Write a PNG picture of the window to FILE, then exit")

@@ -255,7 +255,7 @@ int main(int argc, char** argv)
 {
     failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon-shape" };
-    tellMistakesInOneLine(app);
+    setUpCommandLine(app);
     app.footer(kExamples);
     app.require_subcommand(1);
 

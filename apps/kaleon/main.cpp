@@ -12,6 +12,7 @@
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/color_palette.h"
 #include "supply/defaults_keys.h"
+#include "supply/direction.h"
 
 #include "command_line.h"
 
@@ -71,6 +72,18 @@ std::vector<std::string> withDoubleDashes(int argc, char** argv)
     return arguments; // in CLI11's order: last first
 }
 
+// "Where shapes come in from: 0 round the edges; 1 left, then right; ...".
+std::string directionHelp()
+{
+    std::string help = "Where shapes come in from:";
+    for (const auto& entry : supply::kDirections) {
+        std::string title(entry.title);
+        title.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(title.front())));
+        help += " " + std::to_string(static_cast<int>(entry.direction)) + " " + title + ";";
+    }
+    return help + " other numbers: no motion";
+}
+
 void printProgress(int done, int total)
 {
     std::fprintf(stderr, "\rRendering frame %d of %d", done, total);
@@ -85,7 +98,7 @@ int main(int argc, char** argv)
 {
     failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "kaleon" };
-    tellMistakesInOneLine(app);
+    setUpCommandLine(app);
     app.footer(kExamples);
     app.get_formatter()->column_width(34);
 
@@ -132,9 +145,7 @@ int main(int argc, char** argv)
         ->option_text("HUNDREDTHS");
     app.add_option("--palette", palette, "Palette file to use, for example KaleonColors.plist (see --list-palettes)")
         ->option_text("FILE");
-    app.add_option("--direction", direction,
-           "Where shapes enter: 0 cycle, 1 left/right, 2 left, 3 right, 4 top, 5 bottom; other values: no motion")
-        ->option_text("N");
+    app.add_option("--direction", direction, directionHelp())->option_text("N");
     app.add_option("--seed", seed, "Seed the colour and shape picks, for repeatable renders")->option_text("N");
     app.add_flag("--list-palettes", listPalettes, "List the palettes (file and name) and exit");
 

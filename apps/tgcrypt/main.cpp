@@ -51,7 +51,8 @@ Examples:
       (openssl enc -d -aes-256-cbc -md md5 -pass file:pw.txt -in notes.enc reads it)
   tgcrypt encrypt --key 00112233...(64 hex digits) --hmac-key 4455... --in data --out data.tgc
 
-Exit status: 0 on success; 1 on any error, after one line naming the error and its code.
+Exit status: 0 on success; 1 on any error, after one line naming the error and its code;
+2 for a mistake on the command line.
 )";
 
 // Input is read, and handed to the cryptor, in pieces of this size.
@@ -112,6 +113,14 @@ Error failure(std::string message)
     return Error { "tgcrypt", 1, std::move(message) };
 }
 
+// Options that cannot be used together or hold what no container can: status 2, as every
+// mistake on the command line.
+constexpr int kMistake = 2;
+Error mistake(std::string message)
+{
+    return Error { "tgcrypt", kMistake, std::move(message) };
+}
+
 template<class T>
 Result<std::shared_ptr<TGCryptor>> widened(Result<std::shared_ptr<T>> made)
 {
@@ -123,10 +132,10 @@ Result<std::shared_ptr<TGCryptor>> widened(Result<std::shared_ptr<T>> made)
 Result<Bytes> parseHex(const std::string& text, const char* what)
 {
     if (text.size() % 2 != 0)
-        return failure(std::string(what) + " must be an even number of hex digits");
+        return mistake(std::string(what) + " must be an even number of hex digits");
     auto bytes = parseHexBytes(text);
     if (!bytes)
-        return failure(std::string(what) + " must be hex digits only");
+        return mistake(std::string(what) + " must be hex digits only");
     return std::move(*bytes);
 }
 
@@ -136,7 +145,7 @@ Result<Bytes> parseHex(const std::string& text, const char* what, size_t size)
 {
     auto bytes = parseHex(text, what);
     if (bytes && bytes->size() != size)
-        return failure(std::string(what) + " must be " + std::to_string(size) + " bytes (" + std::to_string(2 * size)
+        return mistake(std::string(what) + " must be " + std::to_string(size) + " bytes (" + std::to_string(2 * size)
             + " hex digits), not " + std::to_string(bytes->size()));
     return bytes;
 }
@@ -401,9 +410,9 @@ Result<std::shared_ptr<TGCryptor>> makeKeyCryptor(
     }
     if (options.format == "openssl") {
         if (HMACKey)
-            return failure("the openssl format has no HMAC: leave out --hmac-key");
+            return mistake("the openssl format has no HMAC: leave out --hmac-key");
         if (!IV)
-            return failure("the openssl format with --key needs --iv");
+            return mistake("the openssl format with --key needs --iv");
         if (encrypt)
             return widened(TGOpenSSLEncryptor::makeWithKey(settings, *key, *IV, handler));
         return widened(TGOpenSSLDecryptor::makeWithKey(settings, *key, *IV, handler));
@@ -427,7 +436,7 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
     const int sources = !options.passwordFile.empty() + !options.passwordEnv.empty() + options.password.has_value()
         + !options.keyHex.empty();
     if (sources != 1)
-        return failure("give exactly one of --password-file, --password-env, --password and --key");
+        return mistake("give exactly one of --password-file, --password-env, --password and --key");
     if (!options.keyHex.empty())
         return makeKeyCryptor(options, settings, handler);
 
@@ -436,10 +445,10 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
         return secret.error();
     // Existing containers made with an empty password still open; no new ones are made.
     if (encrypt && secret->empty())
-        return failure("the password is empty: encryption needs one");
+        return mistake("the password is empty: encryption needs one");
     if (options.format == "openssl") {
         if (options.keySize == 24)
-            return failure("the openssl format derives 16- or 32-byte keys only: use --key-size 16 or 32");
+            return mistake("the openssl format derives 16- or 32-byte keys only: use --key-size 16 or 32");
         if (!encrypt)
             return std::shared_ptr<TGCryptor>(TGOpenSSLDecryptor::makeWithPassword(settings, *secret, handler));
         if (options.saltHex.empty())
@@ -457,7 +466,7 @@ Result<std::shared_ptr<TGCryptor>> makeCryptor(const Options& options, const TGC
     if (options.saltHex.empty() && options.HMACSaltHex.empty() && options.IVHex.empty())
         return widened(TGEncryptor::makeWithPassword(settings, *secret, handler));
     if (options.saltHex.empty() || options.HMACSaltHex.empty() || options.IVHex.empty())
-        return failure("reproducible output needs all of --salt, --hmac-salt and --iv");
+        return mistake("reproducible output needs all of --salt, --hmac-salt and --iv");
     const auto IV = parseHex(options.IVHex, "--iv", settings.IVSize);
     const auto salt = parseHex(options.saltHex, "--salt", settings.keySettings.saltSize);
     const auto HMACSalt = parseHex(options.HMACSaltHex, "--hmac-salt", settings.HMACKeySettings.saltSize);
@@ -553,7 +562,7 @@ int main(int argc, char** argv)
 {
     failWritesPastTheFileSizeLimit();
     CLI::App app { kDescription, "tgcrypt" };
-    tellMistakesInOneLine(app);
+    setUpCommandLine(app);
     app.footer(kExamples);
     Options options;
     app.add_option("MODE", options.mode, "encrypt or decrypt")
@@ -584,13 +593,13 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
-        return status == 0 ? 0 : 1;
+        return status == 0 ? 0 : kMistake;
     }
     // An interrupted run leaves no partial output (nor unverified plaintext) behind.
     removeTemporaryFilesOnSignals();
     if (auto done = run(options); !done) {
         std::cerr << "tgcrypt: " << done.error().message << "\n";
-        return 1;
+        return done.error().code == kMistake ? kMistake : 1;
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "core/notification_center.h"
 #include "core/resource_folder.h"
 #include "supply/defaults_keys.h"
+#include "supply/direction.h"
 #include "supply/svg_manager.h"
 
 #include <string>
@@ -160,6 +161,7 @@ void KaleonConfigureWindowController::setupColorPalettes()
 {
     const Filling filling(m_filling);
     m_colorPalettes = supply::TGColorPalette::allColorPalettes();
+    supply::TGColorPalette::sortForDisplay(m_colorPalettes);
     m_currentPalette = supply::TGColorPalette::currentPalette();
     GtkStringList* items = itemsOf(m_colorPaletteButton);
     gtk_string_list_splice(items, 0, g_list_model_get_n_items(G_LIST_MODEL(items)), nullptr);
@@ -203,12 +205,18 @@ void KaleonConfigureWindowController::setupSwatches()
 void KaleonConfigureWindowController::setupAnimationDirection()
 {
     const Filling filling(m_filling);
-    const auto direction = supply::moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey);
-    const auto count = g_list_model_get_n_items(G_LIST_MODEL(itemsOf(m_animationDirectionButton)));
-    // A stored direction the list does not hold (the saver draws it without motion) selects none.
-    gtk_drop_down_set_selected(m_animationDirectionButton,
-        direction >= 0 && direction < static_cast<std::int64_t>(count) ? static_cast<guint>(direction)
-                                                                       : GTK_INVALID_LIST_POSITION);
+    GtkStringList* items = itemsOf(m_animationDirectionButton);
+    if (g_list_model_get_n_items(G_LIST_MODEL(items)) != supply::kDirections.size()) {
+        gtk_string_list_splice(items, 0, g_list_model_get_n_items(G_LIST_MODEL(items)), nullptr);
+        for (const auto& entry : supply::kDirections)
+            gtk_string_list_append(items, std::string(entry.title).c_str());
+    }
+    // Item i is direction i. A stored direction the list does not hold (the saver draws it
+    // without motion) selects none.
+    const auto direction = supply::directionFromStored(
+        supply::moduleDefaults()->integerForKey(supply::TGKaleonAnimationDirectionDefaultsKey));
+    gtk_drop_down_set_selected(
+        m_animationDirectionButton, direction ? static_cast<guint>(*direction) : GTK_INVALID_LIST_POSITION);
 }
 
 void KaleonConfigureWindowController::setupCredits()

@@ -76,6 +76,48 @@ std::string hexString(std::span<const std::uint8_t> bytes)
     return text;
 }
 
+void appendXmlEscaped(std::string& out, std::string_view text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '\t':
+            out += "&#9;";
+            break;
+        case '\n':
+            out += "&#10;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+                out += c;
+        }
+    }
+}
+
+std::string xmlEscaped(std::string_view text)
+{
+    std::string out;
+    appendXmlEscaped(out, text);
+    return out;
+}
+
 std::string printable(std::string_view text)
 {
     std::string out;

@@ -46,6 +46,12 @@ constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
 size_t utf8SequenceLength(std::string_view text, size_t at);
 bool isValidUTF8(std::string_view text);
 
+// Appends attribute or element text as XML reads it back unchanged: markup characters and the
+// white space that attribute normalisation would turn into spaces become references; other
+// control characters, which XML cannot hold at all, are left out.
+void appendXmlEscaped(std::string& out, std::string_view text);
+std::string xmlEscaped(std::string_view text);
+
 // `text` safe to print on a line of a terminal or a log: control characters (and DEL) as C
 // escapes ("\n", "\t", "\x1b"), a backslash doubled, everything else as it is. A name read
 // from a file or a folder can then never forge a line of its own.

@@ -59,7 +59,8 @@ void KaleonScreensaverView::setupDefaults()
         { std::string(supply::TGKaleonSpeedDefaultsKey), PlistValue(static_cast<double>(supply::kDefaultSpeed)) },
         { std::string(supply::TGKaleonColorPaletteDefaultsKey),
             PlistValue(std::string(supply::kDefaultPaletteFilename)) },
-        { std::string(supply::TGKaleonAnimationDirectionDefaultsKey), PlistValue(supply::kDefaultDirection) },
+        { std::string(supply::TGKaleonAnimationDirectionDefaultsKey),
+            PlistValue(static_cast<std::int64_t>(supply::kDefaultDirection)) },
     });
 }
 
@@ -91,37 +92,40 @@ PictureGeometry pictureGeometry(double width, double height, double scale)
     return { wholePixels(scale * wi), wholePixels(scale * hi), wholePixels(scale * wi * 4.0) };
 }
 
-gfx::AffineTransform startOffset(std::int64_t direction, std::uint64_t counter, gfx::Size size, double originY)
+gfx::AffineTransform startOffset(
+    std::optional<supply::Direction> direction, std::uint64_t counter, gfx::Size size, double originY)
 {
+    using supply::Direction;
+    if (!direction)
+        return {};
     const auto fromLeft = gfx::AffineTransform::translation(-size.width, 0);
     const auto fromRight = gfx::AffineTransform::translation(size.width, 0);
     const auto fromAbove = gfx::AffineTransform::translation(0, -(size.height + originY));
     const auto fromBelow = gfx::AffineTransform::translation(0, size.height + originY);
-    switch (direction) {
-    case 0: {
+    switch (*direction) {
+    case Direction::Cycle: {
         const gfx::AffineTransform cycle[] = { fromBelow, fromAbove, fromLeft, fromRight };
         return cycle[counter % 4];
     }
-    case 1:
+    case Direction::LeftRight:
         return counter == 0 ? fromLeft : fromRight;
-    case 2:
+    case Direction::FromLeft:
         return fromLeft;
-    case 3:
+    case Direction::FromRight:
         return fromRight;
-    case 4:
+    case Direction::FromAbove:
         return fromAbove;
-    case 5:
+    case Direction::FromBelow:
         return fromBelow;
-    default:
-        return {};
     }
+    return {};
 }
 
-std::uint64_t nextPositionIndex(std::int64_t direction, std::uint64_t counter)
+std::uint64_t nextPositionIndex(std::optional<supply::Direction> direction, std::uint64_t counter)
 {
-    if (direction == 0)
+    if (direction == supply::Direction::Cycle)
         return counter + 1 >= 4 ? 0 : counter + 1;
-    if (direction == 1)
+    if (direction == supply::Direction::LeftRight)
         return counter + 1 >= 2 ? 0 : counter + 1;
     return counter;
 }
@@ -135,8 +139,8 @@ void KaleonScreensaverView::configureAnimationTransform()
         { 0, 0, windowFrame.width(), windowFrame.height() }, screenScale);
     const gfx::Rect bounds = m_animatingLayer->bounds();
     const double originY = m_animatingLayer->frame().origin.y;
-    const std::int64_t direction = directionType();
-    if (direction >= 0 && direction <= 5)
+    const auto direction = supply::directionFromStored(directionType());
+    if (direction)
         m_animatingLayer->setTransform(startOffset(direction, m_viewPositionIndex, bounds.size, originY));
     m_viewPositionIndex = nextPositionIndex(direction, m_viewPositionIndex);
 }

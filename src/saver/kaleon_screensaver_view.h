@@ -6,6 +6,7 @@
 #include "gfx/bitmap.h"
 #include "host/configure_sheet.h"
 #include "host/screen_saver_view.h"
+#include "supply/direction.h"
 
 #include <cstdint>
 #include <memory>
@@ -100,10 +101,11 @@ struct PictureGeometry {
 PictureGeometry pictureGeometry(double width, double height, double scale);
 
 // The start offset of a shape for a direction and position counter: a translation, or none
-// (identity) for directions outside 0 to 5. `size` is the shape layer's size and `originY` the
-// y of its frame.
-gfx::AffineTransform startOffset(std::int64_t direction, std::uint64_t counter, gfx::Size size, double originY);
+// (identity) without a direction (a stored number outside 0 to 5). `size` is the shape
+// layer's size and `originY` the y of its frame.
+gfx::AffineTransform startOffset(
+    std::optional<supply::Direction> direction, std::uint64_t counter, gfx::Size size, double originY);
 // The counter after a shape has started under `direction`.
-std::uint64_t nextPositionIndex(std::int64_t direction, std::uint64_t counter);
+std::uint64_t nextPositionIndex(std::optional<supply::Direction> direction, std::uint64_t counter);
 
 } // namespace kaleon::saver

@@ -9,6 +9,8 @@
 #include "supply/hex_color.h"
 #include "supply/utils.h"
 
+#include <algorithm>
+
 namespace kaleon::supply {
 
 namespace {
@@ -109,6 +111,17 @@ std::shared_ptr<TGColorPalette> TGColorPalette::currentPalette()
         "The settings name a palette that is not there, \"" + printable(stored) + "\"; using "
             + std::string(kDefaultPaletteFilename));
     return paletteWithFilename(kDefaultPaletteFilename);
+}
+
+void TGColorPalette::sortForDisplay(std::vector<std::shared_ptr<TGColorPalette>>& palettes)
+{
+    const auto key = [](const std::shared_ptr<TGColorPalette>& palette) {
+        std::string name = palette->name();
+        std::transform(name.begin(), name.end(), name.begin(),
+            [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        return std::pair(palette->filename() != kDefaultPaletteFilename, std::move(name));
+    };
+    std::stable_sort(palettes.begin(), palettes.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
 }
 
 } // namespace kaleon::supply

@@ -36,6 +36,9 @@ public:
     static std::shared_ptr<TGColorPalette> paletteWithFilename(std::string_view filename);
     // The palette the settings name, else "KaleonColors.plist"; empty when neither exists.
     static std::shared_ptr<TGColorPalette> currentPalette();
+    // The order a user picks them from: the default palette's file first, then by display name
+    // (letters compared without their case); palettes that tie keep their order.
+    static void sortForDisplay(std::vector<std::shared_ptr<TGColorPalette>>& palettes);
 
 private:
     TGColorPalette() = default;

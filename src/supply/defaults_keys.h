@@ -30,6 +30,5 @@ inline constexpr float kDefaultSpeed = 450.0f;
 inline constexpr float kFastestSpeed = 1.0f;
 inline constexpr float kSlowestSpeed = 1.0e6f;
 inline constexpr std::string_view kDefaultPaletteFilename = "KaleonColors.plist";
-inline constexpr int kDefaultDirection = 0;
 
 } // namespace kaleon::supply

@@ -1,5 +1,7 @@
 #include "svg/svg_writer.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -26,50 +28,12 @@ bool isAttributeName(std::string_view name)
     return std::all_of(name.begin(), name.end(), [&](char c) { return isPart(static_cast<unsigned char>(c)); });
 }
 
-// Attribute text as XML reads it back unchanged: markup characters and the white space that
-// attribute normalisation would turn into spaces become references; other control characters,
-// which XML cannot hold at all, are left out.
-void appendEscaped(std::string& out, std::string_view text)
-{
-    for (const char c : text) {
-        switch (c) {
-        case '\t':
-            out += "&#9;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
-                out += c;
-        }
-    }
-}
-
 void appendAttribute(std::string& out, std::string_view name, std::string_view value)
 {
     out += ' ';
     out += name;
     out += "=\"";
-    appendEscaped(out, value);
+    appendXmlEscaped(out, value);
     out += '"';
 }
 

@@ -88,10 +88,11 @@ TEST(MotionTable, StartOffsetsForEachDirection)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.direction) + "/" + std::to_string(c.counter));
-        EXPECT_EQ(saver::startOffset(c.direction, c.counter, wide, 80), c.offset);
+        EXPECT_EQ(saver::startOffset(supply::directionFromStored(c.direction), c.counter, wide, 80), c.offset);
     }
     // A square shape overhanging a 2560 × 1440 screen: ±(2560 − 560).
-    EXPECT_EQ(saver::startOffset(5, 0, { 2560, 2560 }, -560), gfx::AffineTransform::translation(0, 2000));
+    EXPECT_EQ(saver::startOffset(supply::Direction::FromBelow, 0, { 2560, 2560 }, -560),
+        gfx::AffineTransform::translation(0, 2000));
 }
 
 TEST(MotionTable, TheCounterIsSharedAcrossSwitches)
@@ -100,12 +101,13 @@ TEST(MotionTable, TheCounterIsSharedAcrossSwitches)
     std::vector<std::uint64_t> seen;
     for (std::int64_t direction : { 0, 0, 3, 3, 0, 0, 0, 1, 1, 1 }) {
         seen.push_back(counter);
-        counter = saver::nextPositionIndex(direction, counter);
+        counter = saver::nextPositionIndex(supply::directionFromStored(direction), counter);
     }
     EXPECT_EQ(seen, (std::vector<std::uint64_t> { 0, 1, 2, 2, 2, 3, 0, 1, 0, 1 }));
     // Leaving direction 0 at 3 for direction 1: one entry from the right, then back to 0.
-    EXPECT_EQ(saver::startOffset(1, 3, { 10, 10 }, 0), gfx::AffineTransform::translation(10, 0));
-    EXPECT_EQ(saver::nextPositionIndex(1, 3), 0u);
+    EXPECT_EQ(
+        saver::startOffset(supply::Direction::LeftRight, 3, { 10, 10 }, 0), gfx::AffineTransform::translation(10, 0));
+    EXPECT_EQ(saver::nextPositionIndex(supply::Direction::LeftRight, 3), 0u);
 }
 
 TEST(PictureGeometry, SizesAndRowLengths)
