@@ -85,8 +85,8 @@ HyperlinkTextField* HyperlinkTextField::attach(GtkDrawingArea* area)
 
     GtkEventController* keys = gtk_event_controller_key_new();
     g_signal_connect(keys, "key-pressed",
-        G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType, gpointer data) -> gboolean {
-            return static_cast<HyperlinkTextField*>(data)->keyPressed(key);
+        G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType state, gpointer data) -> gboolean {
+            return static_cast<HyperlinkTextField*>(data)->keyPressed(key, (state & GDK_SHIFT_MASK) != 0);
         }),
         field);
     gtk_widget_add_controller(widget, keys);
@@ -109,7 +109,8 @@ void HyperlinkTextField::setAttributedStringValue(AttributedString text)
     gtk_accessible_update_property(GTK_ACCESSIBLE(m_area), GTK_ACCESSIBLE_PROPERTY_LABEL, plain.c_str(), -1);
     std::string description;
     for (const auto& run : linkRuns(m_text))
-        description += (description.empty() ? "Links (arrow keys to choose, Return to open): " : ", ") + run.url;
+        description
+            += (description.empty() ? "Links (Tab or the arrow keys to choose, Return to open): " : ", ") + run.url;
     gtk_accessible_update_property(
         GTK_ACCESSIBLE(m_area), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, description.c_str(), -1);
     int height = 0;
@@ -138,10 +139,14 @@ PangoLayoutHandle HyperlinkTextField::textLayout() const
         break;
     }
     PangoAttrList* attributes = pango_attr_list_new();
+    const auto linkColor = themeLinkColor();
     size_t start = 0;
     for (const auto& run : m_text.runs()) {
         const auto end = static_cast<guint>(start + run.text.size());
-        if (const auto& color = run.attributes.foreground) {
+        // Links show in the theme's link colour, which reads well on its background in light
+        // and dark themes alike; the text's own colour is for where no theme says one.
+        const auto color = run.attributes.link && linkColor ? linkColor : run.attributes.foreground;
+        if (color) {
             PangoAttribute* foreground = pango_attr_foreground_new(
                 colorComponent(color->red), colorComponent(color->green), colorComponent(color->blue));
             foreground->start_index = static_cast<guint>(start);
@@ -250,12 +255,42 @@ void HyperlinkTextField::open(const std::string& url) const
         openWithDesktop(url);
 }
 
-bool HyperlinkTextField::keyPressed(guint key)
+std::optional<gfx::Color> HyperlinkTextField::themeLinkColor() const
+{
+    GtkStyleContext* style = gtk_widget_get_style_context(GTK_WIDGET(m_area));
+    if (!style)
+        return std::nullopt;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_style_context_save(style);
+    gtk_style_context_set_state(style, GTK_STATE_FLAG_LINK);
+    GdkRGBA color {};
+    gtk_style_context_get_color(style, &color);
+    gtk_style_context_restore(style);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    return gfx::Color { color.red, color.green, color.blue, color.alpha };
+}
+
+bool HyperlinkTextField::keyPressed(guint key, bool backwards)
 {
     const auto runs = linkRuns(m_text);
     if (runs.empty())
         return false;
+    const size_t focused = std::min(m_focusedLink.value_or(0), runs.size() - 1);
     switch (key) {
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+    case GDK_KEY_KP_Tab:
+        // Tab goes from link to link as in a web page, and on out of the field past the last.
+        if (backwards || key == GDK_KEY_ISO_Left_Tab) {
+            if (focused == 0)
+                return false;
+            m_focusedLink = focused - 1;
+        } else {
+            if (focused + 1 >= runs.size())
+                return false;
+            m_focusedLink = focused + 1;
+        }
+        break;
     case GDK_KEY_Right:
     case GDK_KEY_Down:
         m_focusedLink = m_focusedLink ? (*m_focusedLink + 1) % runs.size() : 0;

@@ -15,7 +15,7 @@ namespace kaleon::config {
 using PangoLayoutHandle = CHandle<PangoLayout, g_object_unref>;
 
 // A read-only text whose link runs can be clicked: a pointing-hand cursor over them, and a
-// click (or, with the keyboard, the arrow keys to pick a link and Return to follow it) opens
+// click (or, with the keyboard, Tab or the arrow keys to pick a link and Return to follow it) opens
 // the address with the desktop's default handler. Only http, https and mailto addresses are
 // ever opened. Where the links lie comes from a Pango layout of the text made afresh for each
 // question. The widget (a drawing area) belongs to its window; this object attaches to it and
@@ -46,6 +46,10 @@ public:
     std::optional<size_t> characterIndexAt(gfx::Point point) const;
     // A click released at `point`: opens the link there, if any.
     void mouseUp(gfx::Point point);
+    // A key pressed while the field has the focus (`backwards` with Shift held): Tab and the
+    // arrow keys pick a link, Return or space opens it. False when the field leaves the key to
+    // its window: Tab past the last link (Shift-Tab before the first) moves the focus on.
+    bool keyPressed(guint key, bool backwards = false);
 
     static bool isOpenable(std::string_view url);
     // How addresses are opened; tests put their own here. Empty restores the default.
@@ -58,7 +62,8 @@ private:
     }
     void draw(cairo_t* context) const;
     void open(const std::string& url) const;
-    bool keyPressed(guint key);
+    // The colour the widget's theme gives links; empty without a style.
+    std::optional<gfx::Color> themeLinkColor() const;
     void pointerMoved(gfx::Point point);
 
     GtkDrawingArea* m_area;

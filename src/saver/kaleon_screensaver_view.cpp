@@ -290,8 +290,13 @@ void KaleonScreensaverView::viewDidChangeBackingProperties()
 
 void KaleonScreensaverView::viewDidChangeFrameSize()
 {
-    // The root layer follows the view; the background (and its picture) is stretched to match.
+    // The root layer follows the view. The picture painted so far was made at the old size and
+    // would show stretched, blurred and blocky: the background starts again at the new size in
+    // the colour it has, and the shapes pile up afresh.
+    if (m_backgroundLayer->frame() == bounds())
+        return;
     m_backgroundLayer->setFrame(bounds());
+    m_backgroundLayer->setContents(nullptr);
 }
 
 } // namespace kaleon::saver

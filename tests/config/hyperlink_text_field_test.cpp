@@ -87,6 +87,59 @@ TEST_F(Field, OpensOnlyWebAndMailAddressesAndNothingWithoutText)
     EXPECT_EQ(opened.size(), 1u);
 }
 
+TEST_F(Field, TabReachesEveryLinkThenLeaves)
+{
+    AttributedString text("Kaleon | ");
+    text.append(link("site", "https://site.example.org/"));
+    text.append("\n(c) ");
+    text.append(link("@one", "https://one.example.org/"));
+    text.append(" ");
+    text.append(link("@two", "https://two.example.org/"));
+    field->setAttributedStringValue(text);
+    struct Step {
+        guint key;
+        bool backwards;
+        bool taken;
+    };
+    // The field takes the focus on its first link; Return then opens the link picked.
+    const Step steps[] = { { GDK_KEY_Return, false, true }, { GDK_KEY_Tab, false, true },
+        { GDK_KEY_Return, false, true }, { GDK_KEY_Tab, false, true }, { GDK_KEY_Return, false, true },
+        { GDK_KEY_Tab, false, false }, { GDK_KEY_ISO_Left_Tab, true, true }, { GDK_KEY_Tab, true, true },
+        { GDK_KEY_Tab, true, false }, { GDK_KEY_Right, false, true }, { GDK_KEY_space, false, true } };
+    for (const auto& step : steps)
+        EXPECT_EQ(field->keyPressed(step.key, step.backwards), step.taken) << step.key;
+    EXPECT_EQ(opened,
+        (std::vector<std::string> { "https://site.example.org/", "https://one.example.org/", "https://two.example.org/",
+            "https://one.example.org/" }));
+}
+
+TEST_F(Field, LinksShowInTheThemesLinkColour)
+{
+    // Whatever colour the text gives its links, they are drawn as the theme draws links.
+    AttributedString text(AttributedString(
+        "dark", config::TextAttributes { "https://example.org/", gfx::Color { 0.172, 0.366, 0.806, 1.0 } }));
+    field->setAttributedStringValue(text);
+    GtkStyleContext* style = gtk_widget_get_style_context(GTK_WIDGET(area));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_style_context_save(style);
+    gtk_style_context_set_state(style, GTK_STATE_FLAG_LINK);
+    GdkRGBA theme {};
+    gtk_style_context_get_color(style, &theme);
+    gtk_style_context_restore(style);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    const auto layout = field->textLayout();
+    PangoAttrIterator* iterator = pango_attr_list_get_iterator(pango_layout_get_attributes(layout.get()));
+    const PangoAttrColor* foreground = nullptr;
+    do
+        foreground = reinterpret_cast<const PangoAttrColor*>(pango_attr_iterator_get(iterator, PANGO_ATTR_FOREGROUND));
+    while (!foreground && pango_attr_iterator_next(iterator));
+    ASSERT_NE(foreground, nullptr);
+    EXPECT_NEAR(foreground->color.red / 65535.0, theme.red, 0.01);
+    EXPECT_NEAR(foreground->color.green / 65535.0, theme.green, 0.01);
+    EXPECT_NEAR(foreground->color.blue / 65535.0, theme.blue, 0.01);
+    pango_attr_iterator_destroy(iterator);
+}
+
 TEST(SwatchWidths, FollowTheStripRule)
 {
     EXPECT_EQ(config::swatchWidths(300, 10), (std::vector<int> { 31, 30, 30, 30, 30, 30, 30, 30, 30, 30 }));

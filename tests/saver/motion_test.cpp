@@ -182,6 +182,25 @@ TEST_F(Motion, ThePictureIsWhatTheScreenShowed)
     EXPECT_EQ(differences, 0);
 }
 
+TEST_F(Motion, ANewSizeStartsThePictureAgainInItsColour)
+{
+    // The picture so far was made at the old size: stretched to a larger window it would show
+    // blurred and blocky until new shapes covered it.
+    auto view = makeView({ 320, 180 }, 1);
+    frameAt(*view, 0);
+    anim::Animator::shared().tick(0.7);
+    ASSERT_NE(view->backgroundLayer()->contents(), nullptr);
+    const auto colour = view->backgroundLayer()->backgroundColor();
+    view->setFrameSize({ 640, 360 });
+    EXPECT_EQ(view->backgroundLayer()->frame(), gfx::Rect(0, 0, 640, 360));
+    EXPECT_EQ(view->backgroundLayer()->contents(), nullptr);
+    EXPECT_EQ(view->backgroundLayer()->backgroundColor(), colour);
+    frameAt(*view, 1);
+    anim::Animator::shared().tick(1.7);
+    ASSERT_NE(view->backgroundLayer()->contents(), nullptr);
+    EXPECT_EQ(view->backgroundLayer()->contents()->width(), 640) << "the next picture is made at the new size";
+}
+
 TEST_F(Motion, AResetDuringASlideStopsItWithoutAPicture)
 {
     auto view = makeView({ 320, 180 }, 1);
