@@ -14,6 +14,7 @@
 #include "command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <gtk/gtk.h>
 #include <iostream>
@@ -107,14 +108,17 @@ GtkWindow* makeWindow(Settings& settings)
     return window;
 }
 
-// A picture of `window` as GTK draws it, through the window's own renderer.
+// A picture of `window` as GTK draws it, through the window's own renderer, in the window's
+// pixels: at GDK_SCALE=2 twice as wide and high as it is in points.
 std::shared_ptr<gfx::Bitmap> pictureOf(GtkWindow* window)
 {
     GdkPaintable* paintable = gtk_widget_paintable_new(GTK_WIDGET(window));
-    const int width = gtk_widget_get_width(GTK_WIDGET(window));
-    const int height = gtk_widget_get_height(GTK_WIDGET(window));
+    const int scale = std::max(1, gtk_widget_get_scale_factor(GTK_WIDGET(window)));
+    const int width = gtk_widget_get_width(GTK_WIDGET(window)) * scale;
+    const int height = gtk_widget_get_height(GTK_WIDGET(window)) * scale;
     GtkSnapshot* snapshot = gtk_snapshot_new();
-    gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(snapshot), width, height);
+    gtk_snapshot_scale(snapshot, static_cast<float>(scale), static_cast<float>(scale));
+    gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(snapshot), width / scale, height / scale);
     GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
     g_object_unref(paintable);
     if (!node)

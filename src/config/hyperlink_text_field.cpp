@@ -257,15 +257,13 @@ void HyperlinkTextField::open(const std::string& url) const
 
 std::optional<gfx::Color> HyperlinkTextField::themeLinkColor() const
 {
-    GtkStyleContext* style = gtk_widget_get_style_context(GTK_WIDGET(m_area));
-    if (!style)
-        return std::nullopt;
+    // The theme styles links through the nodes of its link widgets, not through a state any
+    // widget could take: ask a link button, kept (unshown) for the process.
+    static GtkWidget* const linkButton = GTK_WIDGET(g_object_ref_sink(gtk_link_button_new("https://")));
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_style_context_save(style);
-    gtk_style_context_set_state(style, GTK_STATE_FLAG_LINK);
+    GtkStyleContext* style = gtk_widget_get_style_context(linkButton);
     GdkRGBA color {};
     gtk_style_context_get_color(style, &color);
-    gtk_style_context_restore(style);
     G_GNUC_END_IGNORE_DEPRECATIONS
     return gfx::Color { color.red, color.green, color.blue, color.alpha };
 }

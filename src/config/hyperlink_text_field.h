@@ -62,7 +62,7 @@ private:
     }
     void draw(cairo_t* context) const;
     void open(const std::string& url) const;
-    // The colour the widget's theme gives links; empty without a style.
+    // The colour the theme gives links.
     std::optional<gfx::Color> themeLinkColor() const;
     void pointerMoved(gfx::Point point);
 

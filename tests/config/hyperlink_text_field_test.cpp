@@ -2,6 +2,7 @@
 #include "config/swatches_view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace kaleon;
@@ -119,14 +120,13 @@ TEST_F(Field, LinksShowInTheThemesLinkColour)
     AttributedString text(AttributedString(
         "dark", config::TextAttributes { "https://example.org/", gfx::Color { 0.172, 0.366, 0.806, 1.0 } }));
     field->setAttributedStringValue(text);
-    GtkStyleContext* style = gtk_widget_get_style_context(GTK_WIDGET(area));
+    GtkWidget* button = GTK_WIDGET(g_object_ref_sink(gtk_link_button_new("https://example.org/")));
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_style_context_save(style);
-    gtk_style_context_set_state(style, GTK_STATE_FLAG_LINK);
     GdkRGBA theme {};
-    gtk_style_context_get_color(style, &theme);
-    gtk_style_context_restore(style);
+    gtk_style_context_get_color(gtk_widget_get_style_context(button), &theme);
     G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(button);
+    ASSERT_GT(std::abs(theme.blue - 0.806) + std::abs(theme.red - 0.172), 0.05) << "the theme's own colour, not the text's";
     const auto layout = field->textLayout();
     PangoAttrIterator* iterator = pango_attr_list_get_iterator(pango_layout_get_attributes(layout.get()));
     const PangoAttrColor* foreground = nullptr;
