@@ -143,23 +143,48 @@ Path wave(double top, double width, double thickness, double amplitude, int wave
     return path;
 }
 
-// A thick spiral arm as a polygon.
+// A thick spiral arm: its radius grows from `start` to `end` over `turns`, its width from a
+// fifth of `thickness` to all of it. Both edges are cubic curves (twelve a turn, each matching
+// the spiral's point and direction at its ends), so the arm stays smooth however large it is
+// drawn; the ends are straight.
 Path spiral(Point c, double turns, double start, double end, double thickness, double rotation)
 {
-    std::vector<Point> outer;
-    std::vector<Point> inner;
-    const int steps = static_cast<int>(turns * 72);
-    for (int i = 0; i <= steps; ++i) {
-        const double t = static_cast<double>(i) / steps;
-        const double angle = rotation + t * turns * 2 * kPi;
+    const double sweep = turns * 2 * kPi;
+    // A point of an edge at angle `angle` from the start, `side` +1 outer and -1 inner.
+    const auto edge = [&](double angle, double side) {
+        const double t = angle / sweep;
         const double r = start + (end - start) * t;
         const double w = thickness * (0.2 + 0.8 * t);
-        outer.push_back(polar(c, r + w / 2, angle));
-        inner.push_back(polar(c, std::max(0.0, r - w / 2), angle));
-    }
-    std::vector<Point> points = outer;
-    points.insert(points.end(), inner.rbegin(), inner.rend());
-    return polygon(points);
+        return polar(c, std::max(0.0, r + side * w / 2), rotation + angle);
+    };
+    const auto direction = [&](double angle, double side) {
+        constexpr double h = 1e-6;
+        const Point a = edge(angle - h, side);
+        const Point b = edge(angle + h, side);
+        return Point { (b.x - a.x) / (2 * h), (b.y - a.y) / (2 * h) };
+    };
+    const int segments = static_cast<int>(std::ceil(turns * 12));
+    const double step = sweep / segments;
+    // One edge, outwards from the start or back inwards to it, as cubic pieces.
+    const auto trace = [&](Path& path, double side, bool outwards) {
+        for (int i = 0; i < segments; ++i) {
+            const double a0 = outwards ? i * step : (segments - i) * step;
+            const double a1 = outwards ? a0 + step : a0 - step;
+            const Point p0 = edge(a0, side);
+            const Point p1 = edge(a1, side);
+            const Point d0 = direction(a0, side);
+            const Point d1 = direction(a1, side);
+            const double k = (a1 - a0) / 3;
+            path.curveTo({ p0.x + d0.x * k, p0.y + d0.y * k }, { p1.x - d1.x * k, p1.y - d1.y * k }, p1);
+        }
+    };
+    Path path;
+    path.moveTo(edge(0, 1));
+    trace(path, 1, true);
+    path.lineTo(edge(sweep, -1));
+    trace(path, -1, false);
+    path.closeSubpath();
+    return path;
 }
 
 Path rectangle(double x, double y, double w, double h, bool clockwise = true)

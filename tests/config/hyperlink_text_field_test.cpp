@@ -126,7 +126,8 @@ TEST_F(Field, LinksShowInTheThemesLinkColour)
     gtk_style_context_get_color(gtk_widget_get_style_context(button), &theme);
     G_GNUC_END_IGNORE_DEPRECATIONS
     g_object_unref(button);
-    ASSERT_GT(std::abs(theme.blue - 0.806) + std::abs(theme.red - 0.172), 0.05) << "the theme's own colour, not the text's";
+    ASSERT_GT(std::abs(theme.blue - 0.806) + std::abs(theme.red - 0.172), 0.05)
+        << "the theme's own colour, not the text's";
     const auto layout = field->textLayout();
     PangoAttrIterator* iterator = pango_attr_list_get_iterator(pango_layout_get_attributes(layout.get()));
     const PangoAttrColor* foreground = nullptr;

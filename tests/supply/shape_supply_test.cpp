@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <numbers>
+#include <optional>
 #include <set>
 
 using namespace kaleon;
@@ -214,4 +216,51 @@ TEST(UserResources, OwnPalettesAndPlainShapesJoinKaleonsAndBadOnesAreSaidOnce)
     EXPECT_NE(std::find(shapes.begin(), shapes.end(), own / "square.svg"), shapes.end());
     manager->setAllSVGNames(std::vector { own / "square.svg" });
     EXPECT_FALSE(manager->randomSVG()->cgPaths().empty());
+}
+
+TEST(ShippedShapes, DrawCurvesAsCurvesEvenAt4K)
+{
+    // A curve made of short straight lines shows its facets once the shape fills a large
+    // screen: runs of slight turns between lines that are long on a 3840x2160 screen.
+    constexpr double kScreenWidth = 3840;
+    constexpr double kSlightestTurn = 0.2 * std::numbers::pi / 180;
+    constexpr double kSharpestSlightTurn = 20 * std::numbers::pi / 180;
+    constexpr double kShortestVisibleLine = 6;
+    constexpr int kLongestRun = 4;
+    int shapes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(KALEON_TEST_RESOURCES_DIR)) {
+        if (entry.path().extension() != ".tgshape")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++shapes;
+        const auto document = supply::makeSVGWithTGShapePath(entry.path());
+        const double scale = kScreenWidth / document->totalSize().width;
+        int longestRun = 0;
+        for (const auto& path : document->cgPaths()) {
+            std::optional<gfx::Point> previous;
+            std::optional<double> heading;
+            int run = 0;
+            path->forEachElement([&](const gfx::PathElement& element) {
+                if (element.type != gfx::PathElementType::LineTo || !previous) {
+                    run = 0;
+                    heading.reset();
+                    previous = element.points.empty() ? previous : std::optional(element.points.back());
+                    return;
+                }
+                const gfx::Point to = element.points.back();
+                const double dx = (to.x - previous->x) * scale;
+                const double dy = (to.y - previous->y) * scale;
+                const double direction = std::atan2(dy, dx);
+                if (heading && std::hypot(dx, dy) > kShortestVisibleLine) {
+                    const double turn = std::abs(std::remainder(direction - *heading, 2 * std::numbers::pi));
+                    run = turn > kSlightestTurn && turn < kSharpestSlightTurn ? run + 1 : 0;
+                    longestRun = std::max(longestRun, run);
+                }
+                heading = direction;
+                previous = to;
+            });
+        }
+        EXPECT_LE(longestRun, kLongestRun) << "straight facets where a curve is meant";
+    }
+    EXPECT_GE(shapes, 20);
 }
