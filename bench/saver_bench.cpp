@@ -7,6 +7,7 @@
 //     and 3840x2160;
 //   - the resident memory over many frames (it must stay flat).
 
+#include "anim/animator.h"
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "core/random.h"

@@ -42,8 +42,8 @@ public:
         return synchronousResultForCryptor(std::shared_ptr<TGCryptor>(*cryptor), data);
     }
 
-    virtual void addData(ByteView) { }
-    virtual void finish() { }
+    virtual void addData(ByteView data) = 0;
+    virtual void finish() = 0;
 
     // Ends the operation once: records the outcome and calls the handler a last time with the
     // pending output. Later calls do nothing.

@@ -91,7 +91,7 @@ void TGDecryptor::addData(ByteView data)
     Bytes tail(m_inData.begin() + static_cast<std::ptrdiff_t>(fromTail), m_inData.end());
     tail.insert(tail.end(), data.begin() + static_cast<std::ptrdiff_t>(chunkLength - fromTail), data.end());
     m_inData = std::move(tail);
-    decryptData(std::move(chunk));
+    queueChunk(std::move(chunk));
 }
 
 bool TGDecryptor::updateOptionsForPreamble(std::uint8_t version, std::uint8_t options)
@@ -165,7 +165,7 @@ void TGDecryptor::consumeHeaderFromData(Bytes& inData)
     m_engine = std::move(*engine);
 }
 
-void TGDecryptor::decryptData(Bytes chunk)
+void TGDecryptor::queueChunk(Bytes chunk)
 {
     enqueue<TGDecryptor>([chunk = std::move(chunk)](TGDecryptor& self) mutable { self.decryptChunk(chunk); });
 }

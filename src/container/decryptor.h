@@ -32,8 +32,9 @@ public:
 
     const TGCryptorSettings& settings() const { return m_settings; }
     void setSettings(const TGCryptorSettings& settings) { m_settings = settings; }
+    // Whether the header is left out of the HMAC, as version 1 containers did.
     bool hasV1HMAC() const { return m_hasV1HMAC; }
-    void setHasV1HMAC(bool leaveHeaderOut) { m_hasV1HMAC = leaveHeaderOut; }
+    void setHasV1HMAC(bool hasV1HMAC) { m_hasV1HMAC = hasV1HMAC; }
 
 protected:
     TGDecryptor(Handler handler, std::string_view className);
@@ -43,7 +44,7 @@ protected:
     virtual void consumeHeaderFromData(Bytes& inData);
     bool updateOptionsForPreamble(std::uint8_t version, std::uint8_t options);
     // Queues the decryption of one chunk of ciphertext.
-    void decryptData(Bytes chunk);
+    void queueChunk(Bytes chunk);
     // On the worker queue: authenticates and decrypts one chunk, the HMAC of a large one on a
     // queue of its own at the same time.
     void decryptChunk(Bytes& chunk);

@@ -1,5 +1,6 @@
 #include "host/frame_clock.h"
 
+#include "anim/animator.h"
 #include "anim/layer.h"
 #include "host/screen_saver_view.h"
 

@@ -1,4 +1,5 @@
 #include "anim/animation.h"
+#include "anim/animator.h"
 #include "anim/layer.h"
 
 #include <cmath>

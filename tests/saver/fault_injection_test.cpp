@@ -1,6 +1,7 @@
 // The saver under faults it does not control: bad or missing resources, files changing under
 // it, a clock that jumps. It must keep showing colours, say each problem once, and neither
 // stall nor rush.
+#include "anim/animator.h"
 #include "container/encryptor.h"
 #include "core/log.h"
 #include "core/random.h"

@@ -1,5 +1,6 @@
 #include "saver/kaleon_screensaver_view.h"
 
+#include "anim/animator.h"
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "core/log.h"

@@ -1,6 +1,7 @@
 // The saver for thousands of frames on a simulated clock, its settings changing as it goes: the
 // tree never grows and neither does the process. The frame counts are CI's unless
 // KALEON_SOAK_FRAMES and KALEON_SOAK_LARGE_FRAMES ask for more (make soak).
+#include "anim/animator.h"
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "core/notification_center.h"

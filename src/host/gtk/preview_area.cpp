@@ -1,5 +1,6 @@
 #include "host/gtk/preview_area.h"
 
+#include "anim/animator.h"
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"

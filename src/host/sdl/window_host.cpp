@@ -1,5 +1,6 @@
 #include "host/sdl/window_host.h"
 
+#include "anim/animator.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"
 #include "core/ending.h"

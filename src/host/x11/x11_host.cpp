@@ -1,5 +1,6 @@
 #include "host/x11/x11_host.h"
 
+#include "anim/animator.h"
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"
