@@ -4,6 +4,7 @@
 #include "host/configure_sheet.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/defaults_keys.h"
+#include "support/saver_state.h"
 #include "support/test_support.h"
 
 #include "supply/svg_manager.h"
@@ -28,22 +29,24 @@ struct Listener {
     }
 };
 
-class Sheet : public testing::Test {
+class Sheet : public test::SaverStateTest {
 protected:
     void SetUp() override
     {
         if (!gtk_init_check())
             GTEST_SKIP() << "no display for GTK";
+        SaverStateTest::SetUp();
         std::filesystem::copy_file(KALEON_TEST_RESOURCES_DIR "/KaleonConfigureWindowController.ui",
             resources / "KaleonConfigureWindowController.ui");
-        for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonColorPaletteDefaultsKey,
-                 supply::TGKaleonAnimationDirectionDefaultsKey })
-            supply::moduleDefaults()->removeObjectForKey(key);
         ASSERT_TRUE(supply::moduleDefaults()->synchronize());
         NotificationCenter::defaultCenter().addObserver(listener,
             std::string(supply::TGKaleonConfigurationDidChangeNotificationName), &Listener::configurationDidChange);
     }
-    void TearDown() override { NotificationCenter::defaultCenter().removeObserver(listener.get()); }
+    void TearDown() override
+    {
+        NotificationCenter::defaultCenter().removeObserver(listener.get());
+        SaverStateTest::TearDown();
+    }
 
     void palette(const std::string& file, const std::string& name, const std::vector<std::string>& colors)
     {

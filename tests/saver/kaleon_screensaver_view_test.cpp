@@ -5,6 +5,7 @@
 #include "host/screen_saver_defaults.h"
 #include "supply/defaults_keys.h"
 #include "supply/svg_manager.h"
+#include "support/saver_state.h"
 #include "support/test_support.h"
 
 #include <cmath>
@@ -44,18 +45,8 @@ private:
     }
 };
 
-class SaverView : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonColorPaletteDefaultsKey,
-                 supply::TGKaleonAnimationDirectionDefaultsKey })
-            supply::moduleDefaults()->removeObjectForKey(key);
-        supply::moduleDefaults()->clearVolatileValues();
-        // Shapes from the resource folder the test names, listed afresh.
-        supply::TGSVGManager::instance()->setSvgPath(std::nullopt);
-    }
-};
+// Shapes come from the resource folder each test names, listed afresh.
+using SaverView = test::SaverStateTest;
 
 } // namespace
 

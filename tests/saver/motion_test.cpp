@@ -11,6 +11,7 @@
 #include "supply/defaults_keys.h"
 #include "supply/shape_file.h"
 #include "supply/svg_manager.h"
+#include "support/saver_state.h"
 #include "support/test_support.h"
 
 #include <cmath>
@@ -23,14 +24,12 @@ using saver::KaleonScreensaverView;
 namespace {
 
 // A view in a window of its own, with shapes from the shipped artwork, driven by hand.
-class Motion : public testing::Test {
+class Motion : public test::SaverStateTest {
 protected:
+    std::uint64_t seed() const override { return 7; }
     void SetUp() override
     {
-        seedRandom(7);
-        for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonAnimationDirectionDefaultsKey })
-            supply::moduleDefaults()->removeObjectForKey(key);
-        supply::moduleDefaults()->clearVolatileValues();
+        SaverStateTest::SetUp();
         supply::moduleDefaults()->setValue(supply::TGKaleonSpeedDefaultsKey, PlistValue(100.0));
         supply::TGSVGManager::instance()->setSvgPath(KALEON_TEST_RESOURCES_DIR);
     }

@@ -13,8 +13,10 @@
 #include "supply/defaults_keys.h"
 #include "supply/svg_manager.h"
 
+#include "support/saver_state.h"
 #include <cstdlib>
 #include <fstream>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -94,19 +96,13 @@ double soak(gfx::Size size, double scale, int frames)
     return atEnd - afterWarmUp;
 }
 
-class Soak : public testing::Test {
+class Soak : public test::SaverStateTest {
 protected:
+    std::uint64_t seed() const override { return 11; }
     void SetUp() override
     {
-        seedRandom(11);
-        supply::moduleDefaults()->clearVolatileValues();
+        SaverStateTest::SetUp();
         supply::TGSVGManager::instance()->setSvgPath(KALEON_TEST_RESOURCES_DIR);
-    }
-    void TearDown() override
-    {
-        for (auto key : { supply::TGKaleonSpeedDefaultsKey, supply::TGKaleonAnimationDirectionDefaultsKey,
-                 supply::TGKaleonColorPaletteDefaultsKey })
-            supply::moduleDefaults()->removeObjectForKey(key);
     }
 };
 
