@@ -111,9 +111,10 @@ format:
 format-check: deps
 	@clang-format --dry-run -Werror $(SOURCES)
 
-# The checks of .clang-tidy over the product code (the Release build's compile commands).
+# The checks of .clang-tidy over all our code, tests and benchmarks too (the Release build's
+# compile commands).
 tidy: release
-	@run-clang-tidy -p $(BUILD_RELEASE) -quiet -extra-arg=-Wno-unknown-warning-option 'src/' 'apps/' 'tools/' > $(BUILD_RELEASE)/clang-tidy.log 2>&1 \
+	@run-clang-tidy -p $(BUILD_RELEASE) -quiet -extra-arg=-Wno-unknown-warning-option 'src/' 'apps/' 'tools/' 'tests/' 'bench/' > $(BUILD_RELEASE)/clang-tidy.log 2>&1 \
 	    || { grep -E 'error:|warning:' $(BUILD_RELEASE)/clang-tidy.log | sort -u; exit 1; }
 
 BUILD_PACKAGE := build/package

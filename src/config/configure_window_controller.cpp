@@ -88,20 +88,20 @@ std::shared_ptr<KaleonConfigureWindowController> KaleonConfigureWindowController
     const std::filesystem::path& file)
 {
     auto controller = std::shared_ptr<KaleonConfigureWindowController>(new KaleonConfigureWindowController());
-    controller->m_anchor = G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr));
-    g_object_set_data(controller->m_anchor, kControllerKey, controller.get());
+    controller->m_anchor.reset(G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr)));
+    g_object_set_data(controller->m_anchor.get(), kControllerKey, controller.get());
 
-    GtkBuilderScope* scope = gtk_builder_cscope_new();
-    const auto callbacks = GTK_BUILDER_CSCOPE(scope);
+    const CHandle<GtkBuilderScope, g_object_unref> scope(gtk_builder_cscope_new());
+    const auto callbacks = GTK_BUILDER_CSCOPE(scope.get());
     gtk_builder_cscope_add_callback_symbol(callbacks, "colorPaletteChanged", G_CALLBACK(onColorPaletteChanged));
     gtk_builder_cscope_add_callback_symbol(
         callbacks, "animationDirectionChanged", G_CALLBACK(onAnimationDirectionChanged));
     gtk_builder_cscope_add_callback_symbol(callbacks, "speedChanged", G_CALLBACK(onSpeedChanged));
     gtk_builder_cscope_add_callback_symbol(callbacks, "close", G_CALLBACK(onClose));
-    GtkBuilder* builder = gtk_builder_new();
-    gtk_builder_set_scope(builder, scope);
-    g_object_unref(scope);
-    gtk_builder_set_current_object(builder, controller->m_anchor);
+    const CHandle<GtkBuilder, g_object_unref> builderHandle(gtk_builder_new());
+    GtkBuilder* builder = builderHandle.get();
+    gtk_builder_set_scope(builder, scope.get());
+    gtk_builder_set_current_object(builder, controller->m_anchor.get());
     GError* error = nullptr;
     bool loaded = false;
     {
@@ -119,11 +119,11 @@ std::shared_ptr<KaleonConfigureWindowController> KaleonConfigureWindowController
         g_clear_error(&error);
         if (GTK_IS_WINDOW(object("window")))
             gtk_window_destroy(GTK_WINDOW(object("window")));
-        g_object_unref(builder);
         return nullptr;
     }
     auto& c = *controller;
-    c.m_window = GTK_WINDOW(object("window"));
+    // The window outlives the builder: it is ours until we destroy it.
+    c.m_window.reset(GTK_WINDOW(g_object_ref_sink(object("window"))));
     c.m_colorPaletteButton = GTK_DROP_DOWN(object("colorPaletteButton"));
     c.m_speedSlider = GTK_RANGE(object("speedSlider"));
     c.m_swatchesView = TGSwatchesView::attach(GTK_DRAWING_AREA(object("swatchesView")));
@@ -131,21 +131,15 @@ std::shared_ptr<KaleonConfigureWindowController> KaleonConfigureWindowController
     c.m_creditsLabel = HyperlinkTextField::attach(GTK_DRAWING_AREA(object("creditsLabel")));
     c.m_messageLabel = GTK_LABEL(object("messageLabel"));
     g_object_set_data(G_OBJECT(c.m_colorPaletteButton), "tag", GINT_TO_POINTER(kColorPaletteTag));
-    // The window outlives the builder: it is ours until we destroy it.
-    g_object_ref_sink(c.m_window);
-    g_object_unref(builder);
     c.awakeFromNib();
     return controller;
 }
 
 KaleonConfigureWindowController::~KaleonConfigureWindowController()
 {
-    if (m_window) {
-        gtk_window_destroy(m_window);
-        g_object_unref(m_window);
-    }
-    if (m_anchor)
-        g_object_unref(m_anchor);
+    // The window first: its controls' handlers find the controller through the anchor.
+    m_window.reset();
+    m_anchor.reset();
 }
 
 void KaleonConfigureWindowController::awakeFromNib()
@@ -306,7 +300,7 @@ void KaleonConfigureWindowController::speedChanged(GtkRange* sender)
 
 void KaleonConfigureWindowController::close()
 {
-    gtk_window_close(m_window);
+    gtk_window_close(m_window.get());
 }
 
 } // namespace kaleon::config

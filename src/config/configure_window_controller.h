@@ -6,7 +6,9 @@
 #include "host/configure_sheet.h"
 #include "supply/color_palette.h"
 
+#include "core/c_handle.h"
 #include <filesystem>
+
 #include <gtk/gtk.h>
 #include <memory>
 #include <string_view>
@@ -37,8 +39,8 @@ public:
     static std::shared_ptr<KaleonConfigureWindowController> makeWithInterfaceFile(const std::filesystem::path& file);
     ~KaleonConfigureWindowController() override;
 
-    void* window() const override { return m_window; }
-    GtkWindow* gtkWindow() const { return m_window; }
+    void* window() const override { return m_window.get(); }
+    GtkWindow* gtkWindow() const { return m_window.get(); }
 
     // Runs the five filling steps, in this order.
     void awakeFromNib();
@@ -75,7 +77,15 @@ private:
     // is put back, the window says why, and false comes back.
     bool store(std::string_view key, PlistValue value);
 
-    GtkWindow* m_window = nullptr;
+    // The window is ours until destroyed, then given back.
+    struct WindowRelease {
+        void operator()(GtkWindow* window) const
+        {
+            gtk_window_destroy(window);
+            g_object_unref(window);
+        }
+    };
+    std::unique_ptr<GtkWindow, WindowRelease> m_window;
     GtkDropDown* m_colorPaletteButton = nullptr;
     GtkRange* m_speedSlider = nullptr;
     TGSwatchesView* m_swatchesView = nullptr;
@@ -87,7 +97,7 @@ private:
     // Set while the controls are filled from the settings, when their changes are not the user's.
     bool m_filling = false;
     // Where the builder's handlers find this controller.
-    GObject* m_anchor = nullptr;
+    CHandle<GObject, g_object_unref> m_anchor;
 };
 
 } // namespace kaleon::config

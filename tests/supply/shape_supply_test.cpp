@@ -238,12 +238,12 @@ TEST(ShippedShapes, DrawCurvesAsCurvesEvenAt4K)
         int longestRun = 0;
         for (const auto& path : document->cgPaths()) {
             std::optional<gfx::Point> previous;
-            std::optional<double> heading;
+            double heading = std::nan(""); // none yet
             int run = 0;
             path->forEachElement([&](const gfx::PathElement& element) {
                 if (element.type != gfx::PathElementType::LineTo || !previous) {
                     run = 0;
-                    heading.reset();
+                    heading = std::nan("");
                     previous = element.points.empty() ? previous : std::optional(element.points.back());
                     return;
                 }
@@ -251,8 +251,8 @@ TEST(ShippedShapes, DrawCurvesAsCurvesEvenAt4K)
                 const double dx = (to.x - previous->x) * scale;
                 const double dy = (to.y - previous->y) * scale;
                 const double direction = std::atan2(dy, dx);
-                if (heading && std::hypot(dx, dy) > kShortestVisibleLine) {
-                    const double turn = std::abs(std::remainder(direction - *heading, 2 * std::numbers::pi));
+                if (!std::isnan(heading) && std::hypot(dx, dy) > kShortestVisibleLine) {
+                    const double turn = std::abs(std::remainder(direction - heading, 2 * std::numbers::pi));
                     run = turn > kSlightestTurn && turn < kSharpestSlightTurn ? run + 1 : 0;
                     longestRun = std::max(longestRun, run);
                 }

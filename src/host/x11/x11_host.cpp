@@ -4,6 +4,7 @@
 #include "anim/cairo_target.h"
 #include "anim/compositor.h"
 #include "anim/layer.h"
+#include "core/c_handle.h"
 #include "core/ending.h"
 #include "core/log.h"
 #include "host/frame_clock.h"
@@ -24,9 +25,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace kaleon::host::x11 {
@@ -56,6 +59,16 @@ int onXIOError(Display*)
     ::_exit(0);
 }
 
+using DisplayHandle = CHandle<Display, XCloseDisplay>;
+using ImageHandle = CHandle<XImage, [](XImage* image) { XDestroyImage(image); }>;
+
+// A graphics context, freed on the display it was made on.
+struct GCRelease {
+    Display* display;
+    void operator()(GC gc) const { XFreeGC(display, gc); }
+};
+using GCHandle = std::unique_ptr<std::remove_pointer_t<GC>, GCRelease>;
+
 double secondsNow()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -70,14 +83,10 @@ public:
         , m_window(window)
         , m_visual(visual)
         , m_depth(depth)
-        , m_gc(XCreateGC(display, window, 0, nullptr))
+        , m_gc(XCreateGC(display, window, 0, nullptr), GCRelease { display })
     {
     }
-    ~Canvas()
-    {
-        release();
-        XFreeGC(m_display, m_gc);
-    }
+    ~Canvas() { release(); }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
@@ -109,10 +118,10 @@ public:
     void show(const gfx::PixelRect& changed)
     {
         if (m_shared)
-            XShmPutImage(m_display, m_window, m_gc, m_image, changed.x, changed.y, changed.x, changed.y,
+            XShmPutImage(m_display, m_window, m_gc.get(), m_image.get(), changed.x, changed.y, changed.x, changed.y,
                 static_cast<unsigned>(changed.width), static_cast<unsigned>(changed.height), False);
         else
-            XPutImage(m_display, m_window, m_gc, m_image, changed.x, changed.y, changed.x, changed.y,
+            XPutImage(m_display, m_window, m_gc.get(), m_image.get(), changed.x, changed.y, changed.x, changed.y,
                 static_cast<unsigned>(changed.width), static_cast<unsigned>(changed.height));
         // The server reads shared pixels when it gets to the request: wait for it before the
         // next frame draws into them.
@@ -121,45 +130,43 @@ public:
     }
 
 private:
-    XImage* sharedImage(int width, int height)
+    ImageHandle sharedImage(int width, int height)
     {
         if (!XShmQueryExtension(m_display))
             return nullptr;
-        XImage* image = XShmCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, nullptr,
-            &m_segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        ImageHandle image(XShmCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, nullptr,
+            &m_segment, static_cast<unsigned>(width), static_cast<unsigned>(height)));
         if (!image)
             return nullptr;
         m_segment.shmid = ::shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
-        if (m_segment.shmid < 0) {
-            XDestroyImage(image);
+        if (m_segment.shmid < 0)
             return nullptr;
-        }
         m_segment.shmaddr = image->data = static_cast<char*>(::shmat(m_segment.shmid, nullptr, 0));
         m_segment.readOnly = False;
         g_sharedMemoryFailed = false;
-        const bool attached = reinterpret_cast<std::intptr_t>(image->data) != -1 && XShmAttach(m_display, &m_segment);
+        const bool mapped = reinterpret_cast<std::intptr_t>(image->data) != -1;
+        const bool attached = mapped && XShmAttach(m_display, &m_segment);
         XSync(m_display, False);
         // Gone once both sides let go, whatever happens to us.
         ::shmctl(m_segment.shmid, IPC_RMID, nullptr);
         if (!attached || g_sharedMemoryFailed) {
-            if (reinterpret_cast<std::intptr_t>(image->data) != -1)
+            if (mapped)
                 ::shmdt(image->data);
-            image->data = nullptr;
-            XDestroyImage(image);
+            image->data = nullptr; // the shared pixels are not the image's to free
             return nullptr;
         }
         m_shared = true;
         return image;
     }
 
-    XImage* privateImage(int width, int height)
+    ImageHandle privateImage(int width, int height)
     {
         const int stride = width * 4;
         auto* pixels = static_cast<char*>(std::calloc(static_cast<size_t>(stride) * height, 1));
         if (!pixels)
             return nullptr;
-        XImage* image = XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0, pixels,
-            static_cast<unsigned>(width), static_cast<unsigned>(height), 32, stride);
+        ImageHandle image(XCreateImage(m_display, m_visual, static_cast<unsigned>(m_depth), ZPixmap, 0, pixels,
+            static_cast<unsigned>(width), static_cast<unsigned>(height), 32, stride));
         if (!image)
             std::free(pixels);
         return image; // NOLINT(clang-analyzer-unix.Malloc): the image owns the pixels now
@@ -168,16 +175,13 @@ private:
     void release()
     {
         m_target.reset();
-        if (!m_image)
-            return;
-        if (m_shared) {
+        if (m_image && m_shared) {
             XShmDetach(m_display, &m_segment);
             XSync(m_display, False);
             ::shmdt(m_segment.shmaddr);
             m_image->data = nullptr;
         }
-        XDestroyImage(m_image);
-        m_image = nullptr;
+        m_image.reset();
         m_shared = false;
     }
 
@@ -185,8 +189,8 @@ private:
     ::Window m_window;
     Visual* m_visual;
     int m_depth;
-    GC m_gc;
-    XImage* m_image = nullptr;
+    GCHandle m_gc;
+    ImageHandle m_image;
     XShmSegmentInfo m_segment {};
     bool m_shared = false;
     std::unique_ptr<anim::PixelBufferTarget> m_target;
@@ -269,202 +273,278 @@ std::optional<unsigned long> parseWindowId(std::string_view text)
     return id;
 }
 
-int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatcher* watcher)
+namespace {
+
+// One view shown in one X window until it is told to end: drawing what changed, waiting for
+// the next thing to do, and handling the window's events, in turns.
+class Session {
+public:
+    Session(Display* display, ::Window window, bool ownWindow, Atom deleteWindow, const X11Options& options,
+        SettingsWatcher* watcher, int signalPipe)
+        : m_display(display)
+        , m_window(window)
+        , m_ownWindow(ownWindow)
+        , m_deleteWindow(deleteWindow)
+        , m_watcher(watcher)
+        , m_signalPipe(signalPipe)
+    {
+        if (options.showFrameRate)
+            m_overlay.emplace();
+    }
+
+    // Shows the view until it is told to end; returns the exit status.
+    int run(const XWindowAttributes& attributes, const ViewFactory& makeView)
+    {
+        m_canvas = std::make_unique<Canvas>(m_display, m_window, attributes.visual, attributes.depth);
+        if (!m_canvas->resize(attributes.width, attributes.height))
+            return 1;
+        const gfx::Rect frame { 0, 0, static_cast<double>(attributes.width), static_cast<double>(attributes.height) };
+        m_hostWindow = host::Window::create(frame, 1.0, Screen { frame, 1.0 });
+        m_view = makeView(frame, false);
+        if (!m_view)
+            return 1;
+        m_view->moveToWindow(m_hostWindow);
+        m_view->startAnimation();
+        m_compositor = std::make_unique<anim::Compositor>(m_canvas->target());
+        m_start = secondsNow();
+        m_clock.emplace(m_view->firstFrameDelay());
+
+        while (m_running && !g_windowGone) {
+            const bool moving = draw();
+            wait(moving);
+            handleEvents();
+        }
+        m_view->stopAnimation();
+        if (m_overlay)
+            logSummary();
+        m_compositor.reset();
+        return m_status;
+    }
+
+    // The signal that ended the session, if one did.
+    int endingSignal() const { return m_endingSignal; }
+
+private:
+    double elapsed() const { return secondsNow() - m_start; }
+
+    // Runs what is due and draws what changed; returns whether something moves.
+    bool draw()
+    {
+        const double now = elapsed();
+        if (m_wasMoving)
+            m_movingSeconds += now - m_lastLoop;
+        m_lastLoop = now;
+        auto& animator = anim::Animator::shared();
+        animator.tick(now);
+        if (runFrameIfDue(*m_view, *m_clock, now) && m_overlay)
+            m_overlay->stepTook(elapsed() - now);
+        const bool moving = animator.hasRunningAnimations();
+        m_wasMoving = moving;
+        if (m_overlay && m_overlay->update(elapsed()))
+            m_needsDraw = true;
+        const auto root = m_view->layer();
+        const bool treeChanged = root && (moving || root->revision() != m_drawnRevision);
+        if (!root || !(treeChanged || m_needsDraw))
+            return moving;
+        if (m_overlay && m_overlay->changed())
+            m_compositor->invalidate(FrameRateOverlay::kBox);
+        const gfx::PixelRect changed = m_compositor->drawFrame(*root, 1.0, elapsed());
+        m_pictures += changed.isEmpty() ? 0 : 1;
+        m_drawnRevision = root->revision();
+        m_needsDraw = false;
+        if (m_overlay) {
+            if (treeChanged)
+                m_overlay->frameDrawn();
+            if (!changed.intersected(FrameRateOverlay::kBox).isEmpty() || m_overlay->changed()) {
+                m_overlay->draw(m_canvas->target().context());
+                m_canvas->target().present(FrameRateOverlay::kBox);
+            }
+        }
+        return moving;
+    }
+
+    // While something moves, comes back for the next picture; otherwise sleeps until the next
+    // frame call, a settings change, an event or a signal.
+    void wait(bool moving)
+    {
+        double wait = m_clock->nextDue() - elapsed();
+        if (moving)
+            wait = std::min(wait, kMovingFramePeriod);
+        if (m_overlay)
+            wait = std::min(wait, kFrameRatePeriod);
+        std::array<pollfd, 3> watched {
+            pollfd { ConnectionNumber(m_display), POLLIN, 0 },
+            pollfd { m_signalPipe, POLLIN, 0 },
+            pollfd { m_watcher ? m_watcher->fileDescriptor() : -1, POLLIN, 0 },
+        };
+        if (XPending(m_display) == 0)
+            ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
+        if (watched[1].revents & POLLIN) {
+            unsigned char received = 0;
+            if (::read(m_signalPipe, &received, 1) == 1)
+                m_endingSignal = received;
+            m_running = false;
+        }
+        if (m_watcher && (watched[2].revents & POLLIN))
+            m_watcher->poll();
+    }
+
+    void handleEvents()
+    {
+        while (m_running && XPending(m_display) > 0) {
+            XEvent event {};
+            XNextEvent(m_display, &event);
+            switch (event.type) {
+            case ConfigureNotify:
+                if (event.xconfigure.window == m_window)
+                    resize(event.xconfigure.width, event.xconfigure.height);
+                break;
+            case Expose:
+                m_compositor->invalidate();
+                m_needsDraw = true;
+                break;
+            case DestroyNotify:
+                if (event.xdestroywindow.window == m_window)
+                    m_running = false;
+                break;
+            case ClientMessage:
+                if (m_ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == m_deleteWindow)
+                    m_running = false;
+                break;
+            case KeyPress: {
+                const KeySym key = XLookupKeysym(&event.xkey, 0);
+                if (m_ownWindow && (key == XK_Escape || key == XK_q))
+                    m_running = false;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+
+    void resize(int width, int height)
+    {
+        if (width == static_cast<int>(m_view->frame().width()) && height == static_cast<int>(m_view->frame().height()))
+            return;
+        m_compositor.reset();
+        if (!m_canvas->resize(width, height)) {
+            m_running = false;
+            m_status = 1;
+            return;
+        }
+        m_compositor = std::make_unique<anim::Compositor>(m_canvas->target());
+        const gfx::Size size { static_cast<double>(width), static_cast<double>(height) };
+        m_hostWindow->setFrame({ { 0, 0 }, size });
+        m_view->setFrameSize(size);
+        m_needsDraw = true;
+    }
+
+    // What --fps says at the end: how much was drawn and sent while shapes moved.
+    void logSummary() const
+    {
+        char summary[200];
+        std::snprintf(summary, sizeof summary,
+            "Drew %d pictures in %.1f s; sent %.3g pixels to the X server, %.3g a second while shapes moved",
+            m_pictures, elapsed(), static_cast<double>(m_canvas->pixelsSent()),
+            m_movingSeconds > 0 ? static_cast<double>(m_canvas->pixelsSent()) / m_movingSeconds : 0.0);
+        log(summary);
+    }
+
+    Display* m_display;
+    ::Window m_window;
+    bool m_ownWindow;
+    Atom m_deleteWindow;
+    SettingsWatcher* m_watcher;
+    int m_signalPipe;
+    std::optional<FrameRateOverlay> m_overlay;
+
+    std::unique_ptr<Canvas> m_canvas;
+    std::shared_ptr<host::Window> m_hostWindow;
+    std::shared_ptr<ScreenSaverView> m_view;
+    std::unique_ptr<anim::Compositor> m_compositor;
+    std::optional<FrameClock> m_clock;
+    double m_start = 0;
+    double m_movingSeconds = 0;
+    double m_lastLoop = 0;
+    bool m_wasMoving = false;
+    int m_pictures = 0;
+    std::uint64_t m_drawnRevision = 0;
+    bool m_needsDraw = true;
+    bool m_running = true;
+    int m_status = 0;
+    int m_endingSignal = 0;
+};
+
+std::string windowIdText(::Window window)
 {
-    Display* display = XOpenDisplay(nullptr);
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
+
+struct Ended {
+    int status = 0;
+    int signal = 0; // the one that ended the session, if one did
+};
+
+Ended show(const X11Options& options, const ViewFactory& makeView, SettingsWatcher* watcher)
+{
+    const DisplayHandle display(XOpenDisplay(nullptr));
     if (!display) {
         const char* name = std::getenv("DISPLAY");
         log(std::string("Cannot open the X display ") + (name ? name : "(DISPLAY is not set)"));
-        return 1;
+        return { 1 };
     }
     int firstEvent = 0;
     int firstError = 0;
-    if (!XQueryExtension(display, "MIT-SHM", &g_sharedMemoryOpcode, &firstEvent, &firstError))
+    if (!XQueryExtension(display.get(), "MIT-SHM", &g_sharedMemoryOpcode, &firstEvent, &firstError))
         g_sharedMemoryOpcode = -1;
     XSetErrorHandler(onXError);
     XSetIOErrorHandler(onXIOError);
     // However long a frame takes, the process ends soon after it is told to, or after the
     // server has gone.
     const int signalPipe = watchEndingSignals();
-    endWhenHungUp(ConnectionNumber(display));
+    endWhenHungUp(ConnectionNumber(display.get()));
 
-    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const Atom deleteWindow = XInternAtom(display.get(), "WM_DELETE_WINDOW", False);
     const bool ownWindow = !options.windowId && options.ownWindow;
-    ::Window window = RootWindow(display, DefaultScreen(display));
+    ::Window window = RootWindow(display.get(), DefaultScreen(display.get()));
     if (options.windowId)
         window = *options.windowId;
     else if (ownWindow)
-        window = makeOwnWindow(display, options, deleteWindow);
+        window = makeOwnWindow(display.get(), options, deleteWindow);
 
     XWindowAttributes attributes {};
-    if (!XGetWindowAttributes(display, window, &attributes) || g_windowGone) {
-        log("There is no X window 0x" + [&] {
-            char text[32];
-            std::snprintf(text, sizeof text, "%lx", window);
-            return std::string(text);
-        }());
-        XCloseDisplay(display);
-        return 1;
+    if (!XGetWindowAttributes(display.get(), window, &attributes) || g_windowGone) {
+        log("There is no X window " + windowIdText(window));
+        return { 1 };
     }
     // Only these on someone else's window: its input belongs to its owner.
     if (!ownWindow)
-        XSelectInput(display, window, StructureNotifyMask | ExposureMask);
+        XSelectInput(display.get(), window, StructureNotifyMask | ExposureMask);
 
-    int status = 0;
-    int endingSignal = 0;
-    {
-        Canvas canvas(display, window, attributes.visual, attributes.depth);
-        if (!canvas.resize(attributes.width, attributes.height)) {
-            XCloseDisplay(display);
-            return 1;
-        }
-        const gfx::Rect frame { 0, 0, static_cast<double>(attributes.width), static_cast<double>(attributes.height) };
-        const auto hostWindow = host::Window::create(frame, 1.0, Screen { frame, 1.0 });
-        const auto view = makeView(frame, false);
-        if (!view) {
-            XCloseDisplay(display);
-            return 1;
-        }
-        view->moveToWindow(hostWindow);
-        view->startAnimation();
-        auto compositor = std::make_unique<anim::Compositor>(canvas.target());
-        std::optional<FrameRateOverlay> overlay;
-        if (options.showFrameRate)
-            overlay.emplace();
-
-        const double start = secondsNow();
-        // For the summary that --fps gives at the end: how long shapes moved.
-        double movingSeconds = 0;
-        double lastLoop = 0;
-        bool wasMoving = false;
-        int pictures = 0;
-        const auto elapsed = [start] { return secondsNow() - start; };
-        FrameClock clock(view->firstFrameDelay());
-        auto& animator = anim::Animator::shared();
-        std::uint64_t drawnRevision = 0;
-        bool needsDraw = true;
-        bool running = true;
-        while (running && !g_windowGone) {
-            const double now = elapsed();
-            if (wasMoving)
-                movingSeconds += now - lastLoop;
-            lastLoop = now;
-            animator.tick(now);
-            if (runFrameIfDue(*view, clock, now) && overlay)
-                overlay->stepTook(elapsed() - now);
-            const bool moving = animator.hasRunningAnimations();
-            wasMoving = moving;
-            if (overlay && overlay->update(elapsed()))
-                needsDraw = true;
-            const auto root = view->layer();
-            const bool treeChanged = root && (moving || root->revision() != drawnRevision);
-            if (root && (treeChanged || needsDraw)) {
-                if (overlay && overlay->changed())
-                    compositor->invalidate(FrameRateOverlay::kBox);
-                const gfx::PixelRect changed = compositor->drawFrame(*root, 1.0, elapsed());
-                pictures += changed.isEmpty() ? 0 : 1;
-                drawnRevision = root->revision();
-                needsDraw = false;
-                if (overlay) {
-                    if (treeChanged)
-                        overlay->frameDrawn();
-                    if (!changed.intersected(FrameRateOverlay::kBox).isEmpty() || overlay->changed()) {
-                        overlay->draw(canvas.target().context());
-                        canvas.target().present(FrameRateOverlay::kBox);
-                    }
-                }
-            }
-
-            // While something moves, come back for the next picture; otherwise sleep until the
-            // next frame call, a settings change, an event or a signal.
-            double wait = clock.nextDue() - elapsed();
-            if (moving)
-                wait = std::min(wait, kMovingFramePeriod);
-            if (overlay)
-                wait = std::min(wait, kFrameRatePeriod);
-            std::array<pollfd, 3> watched {
-                pollfd { ConnectionNumber(display), POLLIN, 0 },
-                pollfd { signalPipe, POLLIN, 0 },
-                pollfd { watcher ? watcher->fileDescriptor() : -1, POLLIN, 0 },
-            };
-            if (XPending(display) == 0)
-                ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
-            if (watched[1].revents & POLLIN) {
-                unsigned char received = 0;
-                if (::read(signalPipe, &received, 1) == 1)
-                    endingSignal = received;
-                running = false;
-            }
-            if (watcher && (watched[2].revents & POLLIN))
-                watcher->poll();
-            while (running && XPending(display) > 0) {
-                XEvent event {};
-                XNextEvent(display, &event);
-                switch (event.type) {
-                case ConfigureNotify:
-                    if (event.xconfigure.window == window
-                        && (event.xconfigure.width != static_cast<int>(view->frame().width())
-                            || event.xconfigure.height != static_cast<int>(view->frame().height()))) {
-                        compositor.reset();
-                        if (!canvas.resize(event.xconfigure.width, event.xconfigure.height)) {
-                            running = false;
-                            status = 1;
-                            break;
-                        }
-                        compositor = std::make_unique<anim::Compositor>(canvas.target());
-                        const gfx::Size size { static_cast<double>(event.xconfigure.width),
-                            static_cast<double>(event.xconfigure.height) };
-                        hostWindow->setFrame({ { 0, 0 }, size });
-                        view->setFrameSize(size);
-                        needsDraw = true;
-                    }
-                    break;
-                case Expose:
-                    compositor->invalidate();
-                    needsDraw = true;
-                    break;
-                case DestroyNotify:
-                    if (event.xdestroywindow.window == window)
-                        running = false;
-                    break;
-                case ClientMessage:
-                    if (ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
-                        running = false;
-                    break;
-                case KeyPress: {
-                    const KeySym key = XLookupKeysym(&event.xkey, 0);
-                    if (ownWindow && (key == XK_Escape || key == XK_q))
-                        running = false;
-                    break;
-                }
-                default:
-                    break;
-                }
-            }
-        }
-        view->stopAnimation();
-        if (overlay) {
-            char summary[200];
-            std::snprintf(summary, sizeof summary,
-                "Drew %d pictures in %.1f s; sent %.3g pixels to the X server, %.3g a second while shapes moved",
-                pictures, elapsed(), static_cast<double>(canvas.pixelsSent()),
-                movingSeconds > 0 ? static_cast<double>(canvas.pixelsSent()) / movingSeconds : 0.0);
-            log(summary);
-        }
-        compositor.reset();
-    }
+    Session session(display.get(), window, ownWindow, deleteWindow, options, watcher, signalPipe);
+    Ended ended { session.run(attributes, makeView), session.endingSignal() };
     if (ownWindow && !g_windowGone)
-        XDestroyWindow(display, window);
-    XCloseDisplay(display);
-    // Everything is put away: end by the signal, as whoever sent it expects (it may have come
-    // just after the window went away).
-    if (unsigned char received = 0; endingSignal == 0 && ::read(signalPipe, &received, 1) == 1)
-        endingSignal = received;
-    if (endingSignal != 0) {
-        ::signal(endingSignal, SIG_DFL);
-        ::raise(endingSignal);
+        XDestroyWindow(display.get(), window);
+    // A signal may have come just after the window went away.
+    if (unsigned char received = 0; ended.signal == 0 && ::read(signalPipe, &received, 1) == 1)
+        ended.signal = received;
+    return ended;
+}
+
+} // namespace
+
+int runX11(const X11Options& options, const ViewFactory& makeView, SettingsWatcher* watcher)
+{
+    const Ended ended = show(options, makeView, watcher);
+    // Everything is put away: end by the signal, as whoever sent it expects.
+    if (ended.signal != 0) {
+        ::signal(ended.signal, SIG_DFL);
+        ::raise(ended.signal);
     }
-    return status;
+    return ended.status;
 }
 
 } // namespace kaleon::host::x11
