@@ -177,23 +177,13 @@ void svgParser::elementStarted(std::string_view name, std::span<const ElementAtt
         pushGroup(dictionary ? &*dictionary : nullptr);
         return;
     }
-    std::optional<gfx::Path> path;
-    switch (shapeNamed(name)) {
-    case Shape::Path:
-        path = readPathTag();
-        break;
-    case Shape::Polygon:
-        path = readPolygonTag();
-        break;
-    case Shape::Rect:
-        path = readRectTag();
-        break;
-    case Shape::Circle:
-        path = readCircleTag();
-        break;
-    case Shape::None:
+    const Shape shape = shapeNamed(name);
+    if (shape == Shape::None)
         return;
-    }
+    // The reader of each shape, in the order of Shape after None.
+    static constexpr std::optional<gfx::Path> (svgParser::*kReaders[])()
+        = { &svgParser::readPathTag, &svgParser::readPolygonTag, &svgParser::readRectTag, &svgParser::readCircleTag };
+    std::optional<gfx::Path> path = (this->*kReaders[static_cast<size_t>(shape) - 1])();
     if (!path)
         return;
     path->shrinkToFit();

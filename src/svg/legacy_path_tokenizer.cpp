@@ -207,24 +207,27 @@ void TGSVGPath::appendSVGLCommand(const Token& token)
 
 void TGSVGPath::appendSVGCCommand(const Token& token)
 {
-    if (token.valence() < 6) {
-        log(kCurveCountLog);
-        return;
-    }
-    const bool relative = token.command() == 'c';
-    for (size_t i = 0; i + 6 <= token.values().size(); i += 6)
-        m_builder.curveTo(&token.values()[i], relative);
+    appendCurves(
+        token, 6, kCurveCountLog, [this](const double* values, bool relative) { m_builder.curveTo(values, relative); });
 }
 
 void TGSVGPath::appendSVGSCommand(const Token& token)
 {
-    if (token.valence() < 4) {
-        log(kShorthandCountLog);
+    appendCurves(token, 4, kShorthandCountLog,
+        [this](const double* values, bool relative) { m_builder.smoothCurveTo(values, relative); });
+}
+
+template<class AddCurve>
+void TGSVGPath::appendCurves(const Token& token, size_t valence, std::string_view tooFewLog, AddCurve addCurve)
+{
+    if (token.valence() < static_cast<std::int64_t>(valence)) {
+        log(tooFewLog);
         return;
     }
-    const bool relative = token.command() == 's';
-    for (size_t i = 0; i + 4 <= token.values().size(); i += 4)
-        m_builder.smoothCurveTo(&token.values()[i], relative);
+    // Lower-case commands are relative.
+    const bool relative = token.command() >= 'a';
+    for (size_t i = 0; i + valence <= token.values().size(); i += valence)
+        addCurve(&token.values()[i], relative);
 }
 
 } // namespace kaleon::svg

@@ -54,6 +54,9 @@ public:
     void appendSVGLCommand(const Token& token);
     void appendSVGCCommand(const Token& token);
     void appendSVGSCommand(const Token& token);
+    // Curves of `valence` numbers each from the token's values, or `tooFewLog` when it has fewer.
+    template<class AddCurve>
+    void appendCurves(const Token& token, size_t valence, std::string_view tooFewLog, AddCurve addCurve);
 
     const gfx::Path& bezierPath() const { return m_bezierPath; }
     // The largest magnitude of the integer part of any number read.

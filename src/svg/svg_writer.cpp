@@ -65,23 +65,13 @@ std::string SVGPathData(const gfx::Path& path)
 {
     std::string out;
     path.forEachElement([&](const gfx::PathElement& element) {
-        switch (element.type) {
-        case gfx::PathElementType::MoveTo:
-            appendNumbers(out, 'M', element.points);
-            break;
-        case gfx::PathElementType::LineTo:
-            appendNumbers(out, 'L', element.points);
-            break;
-        case gfx::PathElementType::QuadCurveTo:
-            appendNumbers(out, 'Q', element.points);
-            break;
-        case gfx::PathElementType::CubicCurveTo:
-            appendNumbers(out, 'C', element.points);
-            break;
-        case gfx::PathElementType::CloseSubpath:
-            out += 'Z';
-            break;
-        }
+        // The command letter of each element type, in the order of PathElementType.
+        constexpr std::array kLetters { 'M', 'L', 'Q', 'C', 'Z' };
+        const char letter = kLetters[static_cast<size_t>(element.type)];
+        if (element.type == gfx::PathElementType::CloseSubpath)
+            out += letter;
+        else
+            appendNumbers(out, letter, element.points);
     });
     return out;
 }
