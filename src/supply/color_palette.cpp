@@ -102,8 +102,8 @@ std::shared_ptr<TGColorPalette> TGColorPalette::currentPalette()
 {
     const auto defaults = moduleDefaults();
     auto stored = defaults->stringForKey(TGKaleonColorPaletteDefaultsKey).value_or("");
-    if (stored.empty())
-        stored = kDefaultPaletteFilename;
+    if (stored.empty() || stored == kDefaultPaletteFilename)
+        return paletteWithFilename(kDefaultPaletteFilename);
     if (auto palette = paletteWithFilename(stored))
         return palette;
     // Only the palettes of the folders are ever read: a stored "../x" or "/x" names none.

@@ -182,6 +182,7 @@ TEST_F(Sheet, ASettingsFolderThatCannotBeWrittenSaysWhy)
     ASSERT_TRUE(sheet);
     const auto folder = supply::moduleDefaults()->file().parent_path();
     const auto home = folder.parent_path();
+    std::filesystem::create_directories(folder);
     const auto homePermissions = std::filesystem::status(home).permissions();
     std::filesystem::permissions(home, std::filesystem::perms(0755));
     std::filesystem::permissions(folder, std::filesystem::perms(0555));

@@ -191,7 +191,7 @@ TEST_F(ColorPicker, NoColoursFallBackToBuiltInOnesWithOneLogLine)
             }
         }
     }
-    EXPECT_EQ(capture.lines().size(), 2u); // once per supplier
+    EXPECT_EQ(capture.lines().size(), 2u) << ::testing::PrintToString(capture.lines()); // once per supplier
 }
 
 TEST_F(ColorPicker, RandomizePaletteSwitchesColoursAndStoresTheChoiceSilently)
