@@ -35,6 +35,7 @@ constexpr const char* kDisplay = ":97";
 pid_t spawn(std::vector<std::string> arguments, const std::string& errors = "/dev/null")
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -82,7 +83,7 @@ double secondsNow()
 
 std::filesystem::path scratchFolder()
 {
-    const auto scratch = std::filesystem::temp_directory_path() / "kaleon-display-bench";
+    auto scratch = std::filesystem::temp_directory_path() / "kaleon-display-bench";
     std::filesystem::create_directories(scratch);
     ::setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     ::setenv("DISPLAY", kDisplay, 1);
@@ -101,7 +102,7 @@ pid_t startServer(benchmark::State& state)
 }
 
 // Runs `kaleon` (no arguments: nothing) on a fresh server for ten intervals.
-void measure(benchmark::State& state, std::vector<std::string> kaleon)
+void measure(benchmark::State& state, const std::vector<std::string>& kaleon)
 {
     const auto scratch = scratchFolder();
     for (auto _ : state) {
@@ -163,7 +164,7 @@ void BM_SettingsWindowPreview(benchmark::State& state)
 BENCHMARK(BM_SettingsWindowPreview)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 // Seconds from starting `command` to its exit, on one server for all iterations.
-void timeRuns(benchmark::State& state, std::vector<std::string> command)
+void timeRuns(benchmark::State& state, const std::vector<std::string>& command)
 {
     const auto scratch = scratchFolder();
     const pid_t server = startServer(state);

@@ -25,6 +25,7 @@ std::filesystem::path scratch()
 void run(std::vector<std::string> arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);

@@ -42,6 +42,7 @@ std::string tgcrypt()
 double run(std::vector<std::string> arguments, const std::string& output = "/dev/null")
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (auto& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);

@@ -42,14 +42,24 @@ int main(int argc, char** argv)
     std::string options;
     for (const auto& palette : palettes) {
         const std::string id = std::filesystem::path(palette->filename()).stem().string();
-        options += "    <option id=\"" + xmlEscaped(id) + "\" _label=\"Palette: " + xmlEscaped(palette->name())
-            + "\" arg-set=\"--palette " + xmlEscaped(palette->filename()) + "\"/>\n";
+        options.append("    <option id=\"")
+            .append(xmlEscaped(id))
+            .append("\" _label=\"Palette: ")
+            .append(xmlEscaped(palette->name()))
+            .append("\" arg-set=\"--palette ")
+            .append(xmlEscaped(palette->filename()))
+            .append("\"/>\n");
     }
     std::string directions;
     for (const auto& entry : supply::kDirections) {
         const auto number = std::to_string(static_cast<int>(entry.direction));
-        directions += "    <option id=\"direction" + number + "\" _label=\"Direction: " + xmlEscaped(entry.title)
-            + "\" arg-set=\"--direction " + number + "\"/>\n";
+        directions.append("    <option id=\"direction")
+            .append(number)
+            .append("\" _label=\"Direction: ")
+            .append(xmlEscaped(entry.title))
+            .append("\" arg-set=\"--direction ")
+            .append(number)
+            .append("\"/>\n");
     }
     for (const auto& [placeholder, lines] :
         { std::pair(kPaletteOptions, options), std::pair(kDirectionOptions, directions) }) {

@@ -118,7 +118,8 @@ std::shared_ptr<gfx::Bitmap> pictureOf(GtkWindow* window)
     const int height = gtk_widget_get_height(GTK_WIDGET(window)) * scale;
     GtkSnapshot* snapshot = gtk_snapshot_new();
     gtk_snapshot_scale(snapshot, static_cast<float>(scale), static_cast<float>(scale));
-    gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(snapshot), width / scale, height / scale);
+    gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(snapshot), gtk_widget_get_width(GTK_WIDGET(window)),
+        gtk_widget_get_height(GTK_WIDGET(window)));
     GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
     g_object_unref(paintable);
     if (!node)

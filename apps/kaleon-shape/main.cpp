@@ -123,8 +123,8 @@ int runPaths(const std::string& file)
         return fail(shape.error, 1);
     std::string body;
     std::optional<gfx::Rect> box;
-    svg::readSVGShapes(
-        shape.text, { file, {} }, [&](std::shared_ptr<const gfx::Path> path, svg::AttributeDictionary* attributes) {
+    svg::readSVGShapes(shape.text, { file, {} },
+        [&](const std::shared_ptr<const gfx::Path>& path, svg::AttributeDictionary* attributes) {
             body += svg::SVGPathElement(*path, attributes);
             if (const auto pathBox = path->boundingBox())
                 box = box ? box->united(*pathBox) : *pathBox;

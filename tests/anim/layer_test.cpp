@@ -16,7 +16,7 @@ TEST(Layer, FrameSetsBoundsSizeAndPosition)
     auto layer = Layer::create();
     layer->setFrame({ 10, 20, 100, 50 });
     EXPECT_EQ(layer->bounds(), gfx::Rect(0, 0, 100, 50));
-    EXPECT_EQ(layer->position(), gfx::Point(60, 45));
+    EXPECT_EQ(layer->position(), (gfx::Point { 60, 45 }));
     EXPECT_EQ(layer->frame(), gfx::Rect(10, 20, 100, 50));
 }
 

@@ -180,6 +180,7 @@ TEST(Container, AnyPiecesGiveTheSameResult)
     ASSERT_TRUE(whole);
     std::mt19937 random(5);
     std::vector<size_t> randomPieces;
+    randomPieces.reserve(50);
     for (int i = 0; i < 50; ++i)
         randomPieces.push_back(1 + random() % 300);
     for (const auto& pieces : { std::vector<size_t> { 1 }, std::vector<size_t> { 33 }, randomPieces }) {

@@ -26,20 +26,16 @@ TEST(RandomUniform, StaysBelowTheBound)
 
 TEST(RandomUniform, SeedRepeatsTheSequence)
 {
-    std::vector<std::uint32_t> first;
-    std::vector<std::uint32_t> second;
-    seedRandom(42);
-    for (int i = 0; i < 50; ++i)
-        first.push_back(randomUniform(1000));
-    seedRandom(42);
-    for (int i = 0; i < 50; ++i)
-        second.push_back(randomUniform(1000));
-    EXPECT_EQ(first, second);
-    seedRandom(43);
-    std::vector<std::uint32_t> third;
-    for (int i = 0; i < 50; ++i)
-        third.push_back(randomUniform(1000));
-    EXPECT_NE(first, third);
+    const auto picks = [](std::uint64_t seed) {
+        seedRandom(seed);
+        std::vector<std::uint32_t> picked(50);
+        for (auto& pick : picked)
+            pick = randomUniform(1000);
+        return picked;
+    };
+    const auto first = picks(42);
+    EXPECT_EQ(first, picks(42));
+    EXPECT_NE(first, picks(43));
 }
 
 // A modulo-biased generator fails this: with bound 3·2^30, values below 2^30 would come up

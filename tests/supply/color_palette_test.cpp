@@ -28,6 +28,7 @@ std::string paletteText(const std::string& name, std::vector<std::string> colors
 std::vector<std::string> filenames(const std::vector<std::shared_ptr<TGColorPalette>>& palettes)
 {
     std::vector<std::string> names;
+    names.reserve(palettes.size());
     for (const auto& palette : palettes)
         names.push_back(palette->filename());
     return names;

@@ -55,6 +55,7 @@ protected:
     std::vector<Color> picks(TGSVGManager& manager, int count)
     {
         std::vector<Color> picked;
+        picked.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             picked.push_back(manager.randomColor());
         return picked;

@@ -70,6 +70,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments)
         std::freopen(errorsPath.c_str(), "w", stderr);
         std::freopen("/dev/null", "r", stdin);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (const auto& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
@@ -104,7 +105,9 @@ std::string paletteText(const std::string& name, const std::vector<std::string>&
 
 } // namespace kaleon::test
 
-// Leaks inside system libraries (D-Bus, fontconfig, X) are theirs, not ours.
+// Leaks inside system libraries (D-Bus, fontconfig, X) are theirs, not ours. The sanitizers
+// ask for their settings by these reserved names.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" const char* __lsan_default_suppressions()
 {
     return "leak:libdbus-1.so\nleak:libfontconfig.so\nleak:libX11.so\n";
@@ -119,6 +122,7 @@ extern "C" const char* __ubsan_default_options()
 {
     return "print_stacktrace=1:halt_on_error=1";
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 // Every test process gets a settings folder of its own, so tests never touch the user's
 // settings and parallel test processes never share a file.
@@ -134,5 +138,7 @@ int main(int argc, char** argv)
     // GTK draws with Cairo here, and loads no GL driver (whose allocations outlive its unloading).
     ::setenv("GDK_DEBUG", "gl-disable", 1);
     ::setenv("GSK_RENDERER", "cairo", 1);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    kaleon::test::g_configHome = nullptr;
+    return status;
 }

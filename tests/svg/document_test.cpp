@@ -56,7 +56,7 @@ TEST(TGSVG, ApplyTransformReplacesThePaths)
     const auto document = documentOf(rect(0, 0, 10, 5));
     const auto before = document->cgPaths();
     document->applyTransform(gfx::AffineTransform::scale(2, 2));
-    EXPECT_EQ(document->totalSize(), gfx::Size(20, 10));
+    EXPECT_EQ(document->totalSize(), (gfx::Size { 20, 10 }));
     EXPECT_NE(document->cgPaths().front(), before.front());
     EXPECT_EQ(before.front()->boundingBox(), gfx::Rect(0, 0, 10, 5));
 

@@ -100,7 +100,7 @@ TEST(ElementAttributes, TransformsCompose)
 
     const auto nested
         = transformOf(attributesOf("<g transform='translate(10,0)'><path transform='scale(2)' d='M0,0'/></g>"));
-    EXPECT_EQ(nested.map({ 1, 0 }), gfx::Point(22, 0));
+    EXPECT_EQ(nested.map({ 1, 0 }), (gfx::Point { 22, 0 }));
 
     EXPECT_EQ(attributesOf("<g transform='translate(10,0)'><path transform='translate(-10,0)' d='M0,0'/></g>")
                   .count("transform"),

@@ -42,7 +42,7 @@ TEST(SdlTarget, DrawsFullColourAndTintedContentsAlike)
     SoftwareCanvas canvas(40, 20);
     ASSERT_TRUE(canvas.renderer) << SDL_GetError();
     host::sdl::SdlTarget target(canvas.renderer);
-    EXPECT_EQ(target.pixelSize(), gfx::Size(40, 20));
+    EXPECT_EQ(target.pixelSize(), (gfx::Size { 40, 20 }));
 
     // A tinted bitmap half covered, drawn where a full-colour one is not.
     auto tinted = gfx::Bitmap::createTinted(10, 10, gfx::Color::fromRGB8(0, 0, 255));
