@@ -2,10 +2,8 @@
 
 #include "anim/animator.h"
 #include "anim/cairo_target.h"
-#include "anim/compositor.h"
-#include "anim/layer.h"
 #include "core/log.h"
-#include "host/frame_clock.h"
+#include "host/view_session.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,27 +54,21 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
         return renderError("cannot make a bitmap of that size");
 
     const gfx::Rect frame { 0, 0, options.size.width, options.size.height };
-    const Screen screen { frame, options.scale };
-    const auto window = Window::create(frame, options.scale, screen);
-    const auto view = makeView(frame, false);
-    if (!view)
+    const auto session = ViewSession::make(makeView, frame, options.scale, Screen { frame, options.scale }, 0.0);
+    if (!session)
         return renderError("the view could not be made");
-    view->moveToWindow(window);
-    view->startAnimation();
-
-    anim::Compositor compositor(*target);
+    session->setTarget(target.get(), options.scale);
     // A render waits for layers that draw themselves on a worker thread.
-    compositor.setWaitsForDrawing(true);
+    session->compositor()->setWaitsForDrawing(true);
     std::vector<std::filesystem::path> written;
     const auto writePicture = [&](double now) -> Result<void> {
         anim::Animator::shared().tick(now);
-        if (view->cannotDraw())
+        if (session->view().cannotDraw())
             return renderError("the saver cannot make pictures of " + std::to_string(static_cast<int>(pixelWidth)) + "x"
                 + std::to_string(static_cast<int>(pixelHeight)) + " pixels (not enough memory?)");
-        const auto root = view->layer();
-        if (!root)
+        if (!session->view().layer())
             return {};
-        compositor.drawFrame(*root, options.scale, now);
+        session->draw(now);
         auto path = framePath(options.directory, static_cast<int>(written.size()) + 1);
         if (auto result = target->bitmap()->writePNG(path); !result)
             return result.error();
@@ -103,16 +95,15 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
 
     double now = 0;
     anim::Animator::shared().tick(now);
-    FrameClock clock(view->firstFrameDelay());
     if (options.fps) {
         // Pictures of the logo's fade, before the first frame call.
-        if (auto result = writePicturesUntil(now, clock.nextDue()); !result)
+        if (auto result = writePicturesUntil(now, session->nextFrameDue()); !result)
             return result.error();
     }
     for (int index = 1; index <= options.frames; ++index) {
-        now = clock.nextDue();
-        runFrameIfDue(*view, clock, now);
-        const double next = clock.nextDue();
+        now = session->nextFrameDue();
+        session->runFrameIfDue(now);
+        const double next = session->nextFrameDue();
         if (options.fps) {
             if (auto result = writePicturesUntil(now, next); !result)
                 return result.error();
@@ -124,7 +115,6 @@ Result<std::vector<std::filesystem::path>> renderOffscreen(const RenderOptions& 
         if (options.progress)
             options.progress(index, options.frames);
     }
-    view->stopAnimation();
     return written;
 }
 

@@ -1,6 +1,7 @@
 #include "host/offscreen_host.h"
 
 #include "core/log.h"
+#include "support/solid_view.h"
 #include "support/test_support.h"
 
 #include <cstring>
@@ -8,26 +9,7 @@
 
 using namespace kaleon;
 
-namespace {
-
-// A view with a solid background that counts its frame calls.
-class SolidView : public host::ScreenSaverView {
-public:
-    SolidView(gfx::Rect frame, gfx::Color color)
-        : host::ScreenSaverView(frame, false)
-    {
-        auto root = anim::Layer::create();
-        root->setBackgroundColor(color);
-        setLayer(root);
-        setAnimationTimeInterval(4.5);
-    }
-    void animateOneFrame() override { ++frames; }
-    void viewDidMoveToWindow() override { scaleSeen = window() ? window()->backingScaleFactor() : 0; }
-    int frames = 0;
-    double scaleSeen = 0;
-};
-
-} // namespace
+using test::SolidView;
 
 TEST(OffscreenHost, WritesOnePictureOfTheViewPerFrameCall)
 {

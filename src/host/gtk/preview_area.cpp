@@ -2,9 +2,6 @@
 
 #include "anim/animator.h"
 #include "anim/cairo_target.h"
-#include "anim/compositor.h"
-#include "anim/layer.h"
-#include "host/frame_clock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,8 +45,6 @@ PreviewArea::~PreviewArea()
     pause();
     if (m_watchedSurface && m_stateHandler)
         g_signal_handler_disconnect(m_watchedSurface, m_stateHandler);
-    if (m_view)
-        m_view->stopAnimation();
 }
 
 double PreviewArea::now() const
@@ -61,33 +56,26 @@ void PreviewArea::resize(int width, int height)
 {
     const gfx::Rect frame { 0, 0, static_cast<double>(width), static_cast<double>(height) };
     const double scale = gtk_widget_get_scale_factor(GTK_WIDGET(m_area));
-    if (!m_view) {
-        m_window = Window::create(frame, scale, Screen { frame, scale });
-        m_view = m_makeView(frame, true);
-        if (!m_view)
-            return;
-        m_view->moveToWindow(m_window);
-        m_view->startAnimation();
-        m_clock = std::make_unique<FrameClock>(now() + m_view->firstFrameDelay());
-        schedule();
+    if (!m_session) {
+        m_session = ViewSession::make(m_makeView, frame, scale, Screen { frame, scale }, now(), true);
+        if (m_session)
+            schedule();
         return;
     }
-    m_window->setFrame(frame);
-    m_view->setFrameSize(frame.size);
+    m_session->resize(frame.size, scale);
     gtk_widget_queue_draw(GTK_WIDGET(m_area));
 }
 
 void PreviewArea::draw(cairo_t* context, int width, int height)
 {
-    const auto root = m_view ? m_view->layer() : nullptr;
-    if (!root)
+    if (!m_session)
         return;
+    // A fresh context each time, in the widget's points: the picture is drawn whole.
     anim::CairoTarget target(context, gfx::Size { static_cast<double>(width), static_cast<double>(height) });
-    anim::Compositor compositor(target);
-    // The context's user space is the widget's, in points.
-    compositor.drawFrame(*root, 1.0, now());
-    m_drawnRevision = root->revision();
-    ++m_framesDrawn;
+    m_session->setTarget(&target, 1.0);
+    if (!m_session->draw(now()).isEmpty())
+        ++m_framesDrawn;
+    m_session->setTarget(nullptr, 1.0);
 }
 
 bool PreviewArea::isShown() const
@@ -130,14 +118,12 @@ void PreviewArea::pause()
 
 void PreviewArea::step()
 {
-    if (!m_view)
+    if (!m_session)
         return;
     const double time = now();
-    auto& animator = anim::Animator::shared();
-    animator.tick(time);
-    runFrameIfDue(*m_view, *m_clock, time);
-    const auto root = m_view->layer();
-    if (animator.hasRunningAnimations() || (root && root->revision() != m_drawnRevision))
+    anim::Animator::shared().tick(time);
+    m_session->runFrameIfDue(time);
+    if (m_session->needsDraw())
         gtk_widget_queue_draw(GTK_WIDGET(m_area));
 }
 
@@ -150,7 +136,7 @@ void PreviewArea::refresh()
 void PreviewArea::schedule()
 {
     pause();
-    if (!m_view || !isShown())
+    if (!m_session || !isShown())
         return;
     if (anim::Animator::shared().hasRunningAnimations()) {
         // Moving: a picture every frame of the display.
@@ -169,7 +155,7 @@ void PreviewArea::schedule()
         return;
     }
     // At rest: sleep until the next frame call.
-    const double wait = std::max(0.0, m_clock->nextDue() - now());
+    const double wait = std::max(0.0, m_session->nextFrameDue() - now());
     m_timer = g_timeout_add(
         static_cast<guint>(std::ceil(wait * 1000)),
         [](gpointer data) -> gboolean {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "host/frame_clock.h"
 #include "host/screen_saver_view.h"
 #include "host/view_factory.h"
-#include "host/window.h"
+#include "host/view_session.h"
 
 #include <gtk/gtk.h>
 #include <memory>
@@ -19,8 +18,8 @@ class PreviewArea {
 public:
     static PreviewArea* attach(GtkDrawingArea* area, ViewFactory makeView);
 
-    // Empty until the area first had a size.
-    const std::shared_ptr<ScreenSaverView>& view() const { return m_view; }
+    // None until the area first had a size.
+    ScreenSaverView* view() const { return m_session ? &m_session->view() : nullptr; }
     // Pictures drawn so far.
     int framesDrawn() const { return m_framesDrawn; }
     // Shows what changed outside the frame calls (new settings) and looks at the clock again.
@@ -41,14 +40,11 @@ private:
 
     GtkDrawingArea* m_area;
     ViewFactory m_makeView;
-    std::shared_ptr<ScreenSaverView> m_view;
-    std::shared_ptr<Window> m_window;
-    std::unique_ptr<FrameClock> m_clock;
+    std::unique_ptr<ViewSession> m_session;
     gint64 m_start = g_get_monotonic_time();
     guint m_tick = 0;
     guint m_timer = 0;
     int m_framesDrawn = 0;
-    std::uint64_t m_drawnRevision = 0;
     GdkSurface* m_watchedSurface = nullptr;
     gulong m_stateHandler = 0;
 };

@@ -1,14 +1,11 @@
 #include "host/sdl/window_host.h"
 
-#include "anim/animator.h"
-#include "anim/compositor.h"
-#include "anim/layer.h"
 #include "core/ending.h"
 #include "core/log.h"
-#include "host/frame_clock.h"
 #include "host/gpu.h"
 #include "host/sdl/sdl_target.h"
 #include "host/settings_watcher.h"
+#include "host/view_session.h"
 
 #include "anim/cairo_target.h"
 
@@ -42,21 +39,14 @@ struct Output {
     // A GPU's renderer, or none: then the compositor draws into the window's own pixels.
     SDL_Renderer* renderer = nullptr;
     std::unique_ptr<anim::RenderTarget> target;
-    std::unique_ptr<anim::Compositor> compositor;
-    std::shared_ptr<Window> hostWindow;
-    std::shared_ptr<ScreenSaverView> view;
-    FrameClock clock { 0 };
-    std::uint64_t drawnRevision = 0;
-    bool needsDraw = true;
+    std::unique_ptr<ViewSession> session;
 
     Output() = default;
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
     ~Output()
     {
-        if (view)
-            view->stopAnimation();
-        compositor.reset();
+        session.reset();
         target.reset();
         if (renderer)
             SDL_DestroyRenderer(renderer);
@@ -113,7 +103,8 @@ double backingScale(const Output& output)
 // pixels, of which only what changed is sent to the screen.
 bool makeTarget(Output& output)
 {
-    output.compositor.reset();
+    if (output.session)
+        output.session->setTarget(nullptr, 1.0);
     output.target.reset();
     if (output.renderer) {
         output.target = std::make_unique<SdlTarget>(output.renderer);
@@ -131,11 +122,12 @@ bool makeTarget(Output& output)
         if (!output.target)
             return false;
     }
-    output.compositor = std::make_unique<anim::Compositor>(*output.target);
+    if (output.session)
+        output.session->setTarget(output.target.get(), backingScale(output));
     return true;
 }
 
-bool openOutput(Output& output, const WindowOptions& options, int display, const ViewFactory& makeView)
+bool openOutput(Output& output, const WindowOptions& options, int display, const ViewFactory& makeView, double now)
 {
     SDL_Rect area {};
     if (SDL_GetDisplayBounds(display, &area) != 0)
@@ -175,12 +167,10 @@ bool openOutput(Output& output, const WindowOptions& options, int display, const
     const Screen screen { { static_cast<double>(area.x), static_cast<double>(area.y), static_cast<double>(area.w),
                               static_cast<double>(area.h) },
         scale };
-    output.hostWindow = Window::create(frame, scale, screen);
-    output.view = makeView(frame, false);
-    if (!output.view)
+    output.session = ViewSession::make(makeView, frame, scale, screen, now);
+    if (!output.session)
         return false;
-    output.view->moveToWindow(output.hostWindow);
-    output.view->startAnimation();
+    output.session->setTarget(output.target.get(), scale);
     return true;
 }
 
@@ -247,17 +237,10 @@ void resize(Output& output)
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(output.window, &width, &height);
-    const double scale = backingScale(output);
     // The window's pixels were made anew for the new size.
     if (!output.renderer && !makeTarget(output))
         log(std::string("Cannot draw into the resized window: ") + SDL_GetError());
-    output.hostWindow->setFrame({ 0, 0, static_cast<double>(width), static_cast<double>(height) });
-    const bool scaleChanged = scale != output.hostWindow->backingScaleFactor();
-    output.hostWindow->setBackingScaleFactor(scale);
-    output.view->setFrameSize({ static_cast<double>(width), static_cast<double>(height) });
-    if (scaleChanged)
-        output.view->backingPropertiesChanged();
-    output.needsDraw = true;
+    output.session->resize({ static_cast<double>(width), static_cast<double>(height) }, backingScale(output));
 }
 
 } // namespace
@@ -275,10 +258,12 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
     int status = 0;
     {
         std::vector<std::unique_ptr<Output>> outputs;
+        const double start = secondsNow();
+        const auto elapsed = [start] { return secondsNow() - start; };
         const int displays = options.fullscreen ? std::max(1, SDL_GetNumVideoDisplays()) : 1;
         for (int display = 0; display < displays; ++display) {
             outputs.push_back(std::make_unique<Output>());
-            if (!openOutput(*outputs.back(), options, display, makeView)) {
+            if (!openOutput(*outputs.back(), options, display, makeView, elapsed())) {
                 log(std::string("Cannot open a window: ") + SDL_GetError());
                 outputs.clear();
                 status = 1;
@@ -291,37 +276,16 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         const Uint32 settingsChanged = SDL_RegisterEvents(1);
         const SettingsWakeUp wakeUp(watcher, settingsChanged);
         const bool software = std::any_of(outputs.begin(), outputs.end(), [](const auto& o) { return !o->renderer; });
-        const double movingFramePeriod = software ? kSoftwareMovingFramePeriod : kMovingFramePeriod;
-        const double start = secondsNow();
-        const auto elapsed = [start] { return secondsNow() - start; };
-        for (auto& output : outputs)
-            output->clock = FrameClock(output->view->firstFrameDelay());
-        auto& animator = anim::Animator::shared();
+        FrameLoop loop(software ? kSoftwareMovingFramePeriod : kMovingFramePeriod);
+        for (const auto& output : outputs)
+            loop.add(*output->session);
         bool running = !outputs.empty();
         while (running) {
-            const double now = elapsed();
-            animator.tick(now);
-            for (auto& output : outputs)
-                runFrameIfDue(*output->view, output->clock, now);
-            const bool moving = animator.hasRunningAnimations();
-            for (auto& output : outputs) {
-                const auto root = output->view->layer();
-                if (!output->compositor)
-                    continue;
-                if (root && (moving || output->needsDraw || root->revision() != output->drawnRevision)) {
-                    if (output->needsDraw)
-                        output->compositor->invalidate();
-                    output->compositor->drawFrame(*root, output->hostWindow->backingScaleFactor(), elapsed());
-                    output->drawnRevision = root->revision();
-                    output->needsDraw = false;
-                }
-            }
-
+            loop.advance(elapsed());
+            loop.draw(elapsed());
             // While something moves, come back for the next picture; otherwise sleep until the
             // next frame call, an event or a settings change.
-            double wait = moving ? movingFramePeriod : 3600.0;
-            for (const auto& output : outputs)
-                wait = std::min(wait, output->clock.nextDue() - elapsed());
+            const double wait = loop.secondsToWait(elapsed());
             SDL_Event event;
             if (!SDL_WaitEventTimeout(&event, std::max(1, static_cast<int>(std::ceil(wait * 1000)))))
                 continue;
@@ -353,7 +317,7 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
                         else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                             resize(*output);
                         else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
-                            output->needsDraw = true;
+                            output->session->invalidate();
                     }
                     break;
                 default:

@@ -1,13 +1,10 @@
 #include "host/x11/x11_host.h"
 
-#include "anim/animator.h"
 #include "anim/cairo_target.h"
-#include "anim/compositor.h"
-#include "anim/layer.h"
 #include "core/c_handle.h"
 #include "core/ending.h"
 #include "core/log.h"
-#include "host/frame_clock.h"
+#include "host/view_session.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -298,26 +295,23 @@ public:
         m_canvas = std::make_unique<Canvas>(m_display, m_window, attributes.visual, attributes.depth);
         if (!m_canvas->resize(attributes.width, attributes.height))
             return 1;
-        const gfx::Rect frame { 0, 0, static_cast<double>(attributes.width), static_cast<double>(attributes.height) };
-        m_hostWindow = host::Window::create(frame, 1.0, Screen { frame, 1.0 });
-        m_view = makeView(frame, false);
-        if (!m_view)
-            return 1;
-        m_view->moveToWindow(m_hostWindow);
-        m_view->startAnimation();
-        m_compositor = std::make_unique<anim::Compositor>(m_canvas->target());
         m_start = secondsNow();
-        m_clock.emplace(m_view->firstFrameDelay());
+        const gfx::Rect frame { 0, 0, static_cast<double>(attributes.width), static_cast<double>(attributes.height) };
+        m_session = ViewSession::make(makeView, frame, 1.0, Screen { frame, 1.0 }, elapsed());
+        if (!m_session)
+            return 1;
+        m_session->setTarget(&m_canvas->target(), 1.0);
+        m_loop.add(*m_session);
 
         while (m_running && !g_windowGone) {
-            const bool moving = draw();
-            wait(moving);
+            draw();
+            wait();
             handleEvents();
         }
-        m_view->stopAnimation();
+        m_loop.remove(*m_session);
         if (m_overlay)
             logSummary();
-        m_compositor.reset();
+        m_session.reset();
         return m_status;
     }
 
@@ -327,31 +321,24 @@ public:
 private:
     double elapsed() const { return secondsNow() - m_start; }
 
-    // Runs what is due and draws what changed; returns whether something moves.
-    bool draw()
+    // Runs what is due and draws what changed.
+    void draw()
     {
         const double now = elapsed();
-        if (m_wasMoving)
+        if (m_loop.isMoving())
             m_movingSeconds += now - m_lastLoop;
         m_lastLoop = now;
-        auto& animator = anim::Animator::shared();
-        animator.tick(now);
-        if (runFrameIfDue(*m_view, *m_clock, now) && m_overlay)
+        m_loop.advance(now);
+        if (m_overlay && m_loop.framesRun() > 0)
             m_overlay->stepTook(elapsed() - now);
-        const bool moving = animator.hasRunningAnimations();
-        m_wasMoving = moving;
-        if (m_overlay && m_overlay->update(elapsed()))
-            m_needsDraw = true;
-        const auto root = m_view->layer();
-        const bool treeChanged = root && (moving || root->revision() != m_drawnRevision);
-        if (!root || !(treeChanged || m_needsDraw))
-            return moving;
-        if (m_overlay && m_overlay->changed())
-            m_compositor->invalidate(FrameRateOverlay::kBox);
-        const gfx::PixelRect changed = m_compositor->drawFrame(*root, 1.0, elapsed());
+        const bool overlayChanged = m_overlay && m_overlay->update(elapsed());
+        if (!m_session->needsDraw() && !overlayChanged)
+            return;
+        const bool treeChanged = m_session->needsDraw();
+        if (overlayChanged)
+            m_session->invalidate(FrameRateOverlay::kBox);
+        const gfx::PixelRect changed = m_session->draw(elapsed());
         m_pictures += changed.isEmpty() ? 0 : 1;
-        m_drawnRevision = root->revision();
-        m_needsDraw = false;
         if (m_overlay) {
             if (treeChanged)
                 m_overlay->frameDrawn();
@@ -360,16 +347,13 @@ private:
                 m_canvas->target().present(FrameRateOverlay::kBox);
             }
         }
-        return moving;
     }
 
     // While something moves, comes back for the next picture; otherwise sleeps until the next
     // frame call, a settings change, an event or a signal.
-    void wait(bool moving)
+    void wait()
     {
-        double wait = m_clock->nextDue() - elapsed();
-        if (moving)
-            wait = std::min(wait, kMovingFramePeriod);
+        double wait = m_loop.secondsToWait(elapsed());
         if (m_overlay)
             wait = std::min(wait, kFrameRatePeriod);
         std::array<pollfd, 3> watched {
@@ -400,8 +384,7 @@ private:
                     resize(event.xconfigure.width, event.xconfigure.height);
                 break;
             case Expose:
-                m_compositor->invalidate();
-                m_needsDraw = true;
+                m_session->invalidate();
                 break;
             case DestroyNotify:
                 if (event.xdestroywindow.window == m_window)
@@ -425,19 +408,17 @@ private:
 
     void resize(int width, int height)
     {
-        if (width == static_cast<int>(m_view->frame().width()) && height == static_cast<int>(m_view->frame().height()))
+        const auto& frame = m_session->view().frame();
+        if (width == static_cast<int>(frame.width()) && height == static_cast<int>(frame.height()))
             return;
-        m_compositor.reset();
+        m_session->setTarget(nullptr, 1.0);
         if (!m_canvas->resize(width, height)) {
             m_running = false;
             m_status = 1;
             return;
         }
-        m_compositor = std::make_unique<anim::Compositor>(m_canvas->target());
-        const gfx::Size size { static_cast<double>(width), static_cast<double>(height) };
-        m_hostWindow->setFrame({ { 0, 0 }, size });
-        m_view->setFrameSize(size);
-        m_needsDraw = true;
+        m_session->setTarget(&m_canvas->target(), 1.0);
+        m_session->resize({ static_cast<double>(width), static_cast<double>(height) }, 1.0);
     }
 
     // What --fps says at the end: how much was drawn and sent while shapes moved.
@@ -460,17 +441,12 @@ private:
     std::optional<FrameRateOverlay> m_overlay;
 
     std::unique_ptr<Canvas> m_canvas;
-    std::shared_ptr<host::Window> m_hostWindow;
-    std::shared_ptr<ScreenSaverView> m_view;
-    std::unique_ptr<anim::Compositor> m_compositor;
-    std::optional<FrameClock> m_clock;
+    std::unique_ptr<ViewSession> m_session;
+    FrameLoop m_loop { kMovingFramePeriod };
     double m_start = 0;
     double m_movingSeconds = 0;
     double m_lastLoop = 0;
-    bool m_wasMoving = false;
     int m_pictures = 0;
-    std::uint64_t m_drawnRevision = 0;
-    bool m_needsDraw = true;
     bool m_running = true;
     int m_status = 0;
     int m_endingSignal = 0;
