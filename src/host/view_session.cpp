@@ -90,7 +90,8 @@ bool ViewSession::needsDraw() const
 {
     const auto root = m_view->layer();
     return root
-        && (m_wholePicture || m_areaInvalid || anim::Animator::shared().hasRunningAnimations() || root->revision() != m_drawnRevision);
+        && (m_wholePicture || m_areaInvalid || anim::Animator::shared().hasRunningAnimations()
+            || root->revision() != m_drawnRevision);
 }
 
 gfx::PixelRect ViewSession::draw(double now)

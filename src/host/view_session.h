@@ -21,8 +21,8 @@ class ViewSession {
 public:
     // Nullptr when the view could not be made. Its first frame call is due `firstFrameDelay`
     // after `now`.
-    static std::unique_ptr<ViewSession> make(
-        const ViewFactory& makeView, gfx::Rect frame, double scale, const Screen& screen, double now, bool isPreview = false);
+    static std::unique_ptr<ViewSession> make(const ViewFactory& makeView, gfx::Rect frame, double scale,
+        const Screen& screen, double now, bool isPreview = false);
     ~ViewSession();
     ViewSession(const ViewSession&) = delete;
     ViewSession& operator=(const ViewSession&) = delete;

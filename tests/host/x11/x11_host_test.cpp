@@ -16,9 +16,17 @@ using namespace kaleon;
 TEST(X11Host, WindowIdsAreDecimalOrHexAndNothingElse)
 {
     const std::vector<std::pair<std::string_view, std::optional<unsigned long>>> cases {
-        { "4194312", 4194312 }, { "0x400008", 0x400008 }, { "0X1f", 0x1f }, { "0", std::nullopt },
-        { "0x", std::nullopt }, { "", std::nullopt }, { "12 ", std::nullopt }, { "-5", std::nullopt },
-        { "0x40g", std::nullopt }, { "99999999999999999999999", std::nullopt }, { "+5", std::nullopt },
+        { "4194312", 4194312 },
+        { "0x400008", 0x400008 },
+        { "0X1f", 0x1f },
+        { "0", std::nullopt },
+        { "0x", std::nullopt },
+        { "", std::nullopt },
+        { "12 ", std::nullopt },
+        { "-5", std::nullopt },
+        { "0x40g", std::nullopt },
+        { "99999999999999999999999", std::nullopt },
+        { "+5", std::nullopt },
     };
     for (const auto& [text, id] : cases)
         EXPECT_EQ(host::x11::parseWindowId(text), id) << "'" << text << "'";
@@ -32,8 +40,8 @@ TEST(X11Host, DrawsIntoAForeignWindowAndEndsWhenItGoes)
     if (!display)
         GTEST_SKIP() << "no X display (run under xvfb-run)";
     const int screen = DefaultScreen(display);
-    const ::Window window = XCreateSimpleWindow(
-        display, RootWindow(display, screen), 0, 0, 64, 32, 0, WhitePixel(display, screen), WhitePixel(display, screen));
+    const ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 64, 32, 0,
+        WhitePixel(display, screen), WhitePixel(display, screen));
     XMapWindow(display, window);
     XSync(display, False);
 
