@@ -127,7 +127,16 @@ bool makeTarget(Output& output)
     return true;
 }
 
-bool openOutput(Output& output, const WindowOptions& options, int display, const ViewFactory& makeView, double now)
+// Full screen on more than one X11 monitor, each window is placed by us, not the window
+// manager: some (sway's Xwayland among them) put every full-screen window on the monitor that
+// has the focus, and leave the others uncovered.
+bool placesItsOwnWindows(const WindowOptions& options, int displays)
+{
+    return options.fullscreen && displays > 1 && std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
+}
+
+bool openOutput(
+    Output& output, const WindowOptions& options, int display, bool placed, const ViewFactory& makeView, double now)
 {
     SDL_Rect area {};
     if (SDL_GetDisplayBounds(display, &area) != 0)
@@ -138,7 +147,9 @@ bool openOutput(Output& output, const WindowOptions& options, int display, const
     int width = static_cast<int>(options.windowSize.width);
     int height = static_cast<int>(options.windowSize.height);
     if (options.fullscreen) {
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        // A placed window is override-redirect (no window manager moves it) at the
+        // monitor's bounds; it is full screen by its size.
+        flags |= SDL_WINDOW_BORDERLESS | (placed ? SDL_WINDOW_ALWAYS_ON_TOP : SDL_WINDOW_FULLSCREEN_DESKTOP);
         x = area.x;
         y = area.y;
         width = area.w;
@@ -155,8 +166,10 @@ bool openOutput(Output& output, const WindowOptions& options, int display, const
         SDL_DestroyRenderer(output.renderer);
         output.renderer = nullptr;
     }
-    // The window's own pixels, sent as they are: not through a renderer of SDL's.
-    if (!output.renderer)
+    // The window's own pixels, sent as they are: not through a renderer of SDL's. SDL's
+    // Wayland driver has no such framebuffer (its window surfaces are textures of a renderer),
+    // so there the hint would leave the window without pixels at all.
+    if (!output.renderer && std::string_view(SDL_GetCurrentVideoDriver()) != "wayland")
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (!makeTarget(output))
         return false;
@@ -261,9 +274,12 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         const double start = secondsNow();
         const auto elapsed = [start] { return secondsNow() - start; };
         const int displays = options.fullscreen ? std::max(1, SDL_GetNumVideoDisplays()) : 1;
+        const bool placed = placesItsOwnWindows(options, displays);
+        if (placed)
+            SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "1");
         for (int display = 0; display < displays; ++display) {
             outputs.push_back(std::make_unique<Output>());
-            if (!openOutput(*outputs.back(), options, display, makeView, elapsed())) {
+            if (!openOutput(*outputs.back(), options, display, placed, makeView, elapsed())) {
                 log(std::string("Cannot open a window: ") + SDL_GetError());
                 outputs.clear();
                 status = 1;
@@ -272,6 +288,12 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         }
         if (options.fullscreen)
             SDL_ShowCursor(SDL_DISABLE);
+        // No window manager gives a placed window the keyboard: it takes it.
+        if (placed && !outputs.empty()) {
+            SDL_RaiseWindow(outputs.back()->window);
+            SDL_SetWindowInputFocus(outputs.back()->window);
+            SDL_SetWindowKeyboardGrab(outputs.back()->window, SDL_TRUE);
+        }
 
         const Uint32 settingsChanged = SDL_RegisterEvents(1);
         const SettingsWakeUp wakeUp(watcher, settingsChanged);
