@@ -5,9 +5,11 @@
 #include "core/random.h"
 #include "core/text.h"
 #include "host/offscreen_host.h"
+#include "host/running_saver.h"
 #include "host/screen_saver_defaults.h"
 #include "host/sdl/window_host.h"
 #include "host/settings_watcher.h"
+#include "host/wayland/wayland_host.h"
 #include "host/x11/x11_host.h"
 #include "saver/kaleon_screensaver_view.h"
 #include "supply/color_palette.h"
@@ -31,12 +33,15 @@ constexpr const char* kDescription = R"(Kaleon slides one large decorative shape
 fills it with a colour of the current palette and paints it into the picture, so
 the shapes pile up. Colours and shapes do not repeat until all have been used.
 
-Without options kaleon opens a window. With --root it is an XScreenSaver hack: it
-draws into the window XScreenSaver names in $XSCREENSAVER_WINDOW (or --window-id,
-or else the root window) until it is sent SIGTERM. With --render it runs without a
-display, on a simulated clock, and writes one PNG file per interval (with --fps F,
-also the pictures of each slide). Options may also be given with one dash, as
-XScreenSaver writes them (-root).
+Without options kaleon opens a window. With --fullscreen it covers every monitor,
+one view each, and quits on the first key, click or movement of the pointer; on a
+Wayland desktop ($WAYLAND_DISPLAY set) it draws on each output above everything
+else, as idle managers such as swayidle expect, and kaleon --quit ends it. With
+--root it is an XScreenSaver hack: it draws into the window XScreenSaver names in
+$XSCREENSAVER_WINDOW (or --window-id, or else the root window) until it is sent
+SIGTERM. With --render it runs without a display, on a simulated clock, and writes
+one PNG file per interval (with --fps F, also the pictures of each slide). Options
+may also be given with one dash, as XScreenSaver writes them (-root).
 
 Settings are read from $XDG_CONFIG_HOME/kaleon/org.kaleon.saver.plist, an XML
 property list with the keys TGKaleonSpeedDefaultsKey (a number),
@@ -49,6 +54,8 @@ constexpr const char* kExamples = R"(
 Examples:
   kaleon                                   a 1280x720 window
   kaleon --fullscreen                      full screen on every monitor
+  swayidle timeout 300 'kaleon --fullscreen' resume 'kaleon --quit'
+                                           the saver after five idle minutes on sway
   kaleon --palette Ocean --speed 200       another palette, a shape every 2 s
   kaleon --render out --frames 10 --size 1920x1080 --scale 2
                                            ten 3840x2160 pictures into out/
@@ -117,6 +124,7 @@ int main(int argc, char** argv)
     bool root = false;
     bool ownWindow = false;
     std::optional<std::string> windowIdText;
+    std::optional<std::string> backend;
 
     app.add_flag(
         "--fullscreen", fullscreen, "Full screen on every monitor, one view each; any key or mouse movement quits");
@@ -135,6 +143,11 @@ int main(int argc, char** argv)
     app.add_option("--window-id", windowIdText, "Draw into this X window (decimal or 0x hex); wins over --root")
         ->option_text("ID");
     app.add_flag("--window", ownWindow, "A plain X window of its own, drawn as in --root (Escape or Q quits)");
+    app.add_option("--backend", backend,
+           "Show through wayland, x11 or sdl (SDL on its driver of $SDL_VIDEODRIVER, else X11; default: "
+           "wayland for --fullscreen when $WAYLAND_DISPLAY is set, or without $DISPLAY, else x11)")
+        ->check(CLI::IsMember({ "wayland", "x11", "sdl" }))
+        ->option_text("NAME");
     app.add_flag("--logo", logo, "Fade the Kaleon logo out before the first shape");
     app.add_option("--scale", scale, "With --render: pixels per point, 0.1 to 8 (default 1)")
         ->check(numberFrom(0.1, 8.0))
@@ -148,6 +161,10 @@ int main(int argc, char** argv)
     app.add_option("--direction", direction, directionHelp())->option_text("N");
     app.add_option("--seed", seed, "Seed the colour and shape picks, for repeatable renders")->option_text("N");
     app.add_flag("--list-palettes", listPalettes, "List the palettes (file and name) and exit");
+    bool quit = false;
+    app.add_flag("--quit", quit,
+        "End the full-screen saver running in this session and exit (for an idle manager's resume command); "
+        "status 1 when none runs");
 
     try {
         app.parse(withDoubleDashes(argc, argv));
@@ -180,6 +197,19 @@ int main(int argc, char** argv)
             std::cerr << "kaleon: XSCREENSAVER_WINDOW is not an X window id: '" << given << "'\n";
             return 2;
         }
+    }
+
+    if (quit) {
+        const auto ended = host::quitRunningSaver();
+        if (!ended) {
+            std::cerr << "kaleon: " << ended.error().message << "\n";
+            return 1;
+        }
+        if (!*ended) {
+            std::cerr << "kaleon: no full-screen saver is running\n";
+            return 1;
+        }
+        return 0;
     }
 
     if (listPalettes) {
@@ -252,6 +282,24 @@ int main(int argc, char** argv)
         options.showFrameRate = fpsOption->count() > 0;
         return host::x11::runX11(options, makeView, &watcher);
     }
+    const auto isSet = [](const char* name) { return std::getenv(name) && *std::getenv(name); };
+    // On a Wayland desktop without Xwayland a window of SDL's could not be had (see below):
+    // the saver covers the outputs instead.
+    const bool wayland
+        = backend == "wayland" || (!backend && isSet("WAYLAND_DISPLAY") && (fullscreen || !isSet("DISPLAY")));
+    // Found by `kaleon --quit` while it runs.
+    std::optional<host::RunningSaverMark> mark;
+    if (fullscreen || wayland)
+        mark.emplace();
+    if (wayland) {
+        if (!fullscreen)
+            log("The Wayland backend covers every output; --fullscreen is implied");
+        return host::wayland::runWayland({}, makeView, &watcher);
+    }
+    // SDL draws through X11 (Xwayland on a Wayland desktop). Its Wayland driver is used only
+    // when SDL_VIDEODRIVER asks for it: SDL 2.26's crashes inside SDL_Init on weston.
+    if (backend == "x11" || !isSet("SDL_VIDEODRIVER"))
+        ::setenv("SDL_VIDEODRIVER", "x11", 1);
     host::sdl::WindowOptions options;
     options.fullscreen = fullscreen;
     options.windowSize = *size;
