@@ -149,6 +149,22 @@ PixelBufferTarget::PixelBufferTarget(gfx::CairoSurface surface, gfx::CairoContex
 {
 }
 
+bool PixelBufferTarget::drawInto(std::uint8_t* pixels)
+{
+    if (cairo_image_surface_get_data(m_surface.get()) == pixels)
+        return true;
+    gfx::CairoSurface surface(
+        cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(m_surface.get()),
+            cairo_image_surface_get_height(m_surface.get()), cairo_image_surface_get_stride(m_surface.get())));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return false;
+    auto context = gfx::createContext(surface.get());
+    setContext(context.get());
+    m_context = std::move(context);
+    m_surface = std::move(surface);
+    return true;
+}
+
 void PixelBufferTarget::present(const gfx::PixelRect& changed)
 {
     CairoTarget::present(changed);

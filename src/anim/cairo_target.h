@@ -27,6 +27,10 @@ public:
 
     cairo_t* context() const { return m_context; }
 
+protected:
+    // Draws from now on into `context`, of the same size; the uploaded images stay.
+    void setContext(cairo_t* context) { m_context = context; }
+
 private:
     void applyTransform(const gfx::AffineTransform& transform);
 
@@ -63,6 +67,10 @@ public:
         std::uint8_t* pixels, int width, int height, int stride, Show show);
 
     void present(const gfx::PixelRect& changed) override;
+    // Draws from the next frame on into other pixels of the same size and stride (the other
+    // buffer of a pair, which the caller keeps up to date outside what the frame changes).
+    // False, and still drawing into the old ones, when Cairo cannot draw into them.
+    bool drawInto(std::uint8_t* pixels);
 
 private:
     PixelBufferTarget(gfx::CairoSurface surface, gfx::CairoContext context, Show show);

@@ -32,9 +32,11 @@ namespace kaleon::host::wayland {
 
 namespace {
 
-// While a shape moves the compositor's frame callbacks pace the pictures; where none is
-// awaited (the shape is not on any output yet), this does.
-constexpr double kMovingFramePeriod = 1.0 / 60;
+// While a shape moves a picture is drawn at most this often (in software, as the X11 host
+// draws), and no sooner than the compositor asks for it with a frame callback.
+constexpr double kMovingFramePeriod = 1.0 / 30;
+// A frame callback this much early still counts as on time.
+constexpr double kFrameSlack = 0.004;
 // Pointer movement within this time of the start, or smaller than this (in points), is noise:
 // a compositor moves the pointer into a surface that appears under it.
 constexpr double kPointerGracePeriod = 1.0;
@@ -84,22 +86,29 @@ public:
 
     wl_buffer* buffer() const { return m_buffer; }
     bool isBusy() const { return m_busy; }
+    std::uint8_t* pixels() const { return m_pixels; }
+    void markBusy() { m_busy = true; }
     // What changed in the picture since these pixels last had it.
     void becameStale(const gfx::PixelRect& area) { m_stale = m_stale.united(area); }
 
-    // Brings the stale pixels up to date from `picture` (same size and stride) and marks the
-    // buffer busy: it is about to be shown.
-    void takeFrom(const std::uint8_t* picture)
+    // Brings these pixels up to date from `latest` (which has the whole picture), but for
+    // `drawn`, which a frame has just drawn into them.
+    void catchUp(const ShmBuffer& latest, const gfx::PixelRect& drawn)
     {
-        if (!m_stale.isEmpty()) {
-            const auto rowBytes = static_cast<size_t>(m_stale.width) * 4;
-            for (int row = m_stale.y; row < m_stale.y + m_stale.height; ++row) {
-                const size_t offset = static_cast<size_t>(row) * m_stride + static_cast<size_t>(m_stale.x) * 4;
-                std::memcpy(m_pixels + offset, picture + offset, rowBytes);
-            }
+        // The stale area less the drawn one: the bands above and below it, then beside it.
+        const gfx::PixelRect& stale = m_stale;
+        const gfx::PixelRect inner = stale.intersected(drawn);
+        if (inner.isEmpty()) {
+            copy(latest, stale);
+        } else {
+            copy(latest, { stale.x, stale.y, stale.width, inner.y - stale.y });
+            copy(latest,
+                { stale.x, inner.y + inner.height, stale.width, stale.y + stale.height - inner.y - inner.height });
+            copy(latest, { stale.x, inner.y, inner.x - stale.x, inner.height });
+            copy(latest,
+                { inner.x + inner.width, inner.y, stale.x + stale.width - inner.x - inner.width, inner.height });
         }
         m_stale = {};
-        m_busy = true;
     }
 
 private:
@@ -113,6 +122,17 @@ private:
             .release = [](void* data, wl_buffer*) { static_cast<ShmBuffer*>(data)->m_busy = false; },
         };
         wl_buffer_add_listener(m_buffer, &listener, this);
+    }
+
+    void copy(const ShmBuffer& from, const gfx::PixelRect& area)
+    {
+        if (area.width <= 0 || area.height <= 0)
+            return;
+        const auto rowBytes = static_cast<size_t>(area.width) * 4;
+        for (int row = area.y; row < area.y + area.height; ++row) {
+            const size_t offset = static_cast<size_t>(row) * m_stride + static_cast<size_t>(area.x) * 4;
+            std::memcpy(m_pixels + offset, from.m_pixels + offset, rowBytes);
+        }
     }
 
     wl_buffer* m_buffer;
@@ -146,11 +166,11 @@ struct Output {
     int toplevelWidth = 0;
     int toplevelHeight = 0;
 
-    // The picture as the view draws it, and the buffers the compositor is shown it in.
-    std::vector<std::uint8_t> picture;
-    std::unique_ptr<anim::PixelBufferTarget> target;
+    // The view draws straight into whichever buffer the compositor is not reading; `latest`
+    // is the one that holds the picture as last drawn.
     std::array<std::unique_ptr<ShmBuffer>, 2> buffers;
-    gfx::PixelRect unsent; // changed in the picture, not yet committed
+    size_t latest = 0;
+    std::unique_ptr<anim::PixelBufferTarget> target;
     wl_callback* frameCallback = nullptr;
     std::unique_ptr<ViewSession> session;
 
@@ -161,7 +181,17 @@ struct Output {
 
     // Pixels per point of the pictures.
     double scale() const { return preferredScale > 0 && viewport ? preferredScale : static_cast<double>(integerScale); }
-    bool isReadyToDraw() const { return session && target && !frameCallback; }
+    // The buffer to draw the next picture into: the latest if the compositor has let go of it,
+    // else the other one; none while both are busy.
+    ShmBuffer* freeBuffer() const
+    {
+        for (const size_t index : { latest, 1 - latest }) {
+            if (buffers[index] && !buffers[index]->isBusy())
+                return buffers[index].get();
+        }
+        return nullptr;
+    }
+    bool isReadyToDraw() const { return session && target && !frameCallback && freeBuffer(); }
 };
 
 class Host {
@@ -187,7 +217,6 @@ public:
     void removeGlobal(std::uint32_t name);
     void resize(Output& output, int width, int height);
     void refit(Output& output);
-    void sent(Output& output);
     void seatCapabilities(std::uint32_t capabilities);
     void pointerMoved(double x, double y);
     void pointerEntered(wl_pointer* pointer, std::uint32_t serial, double x, double y);
@@ -196,7 +225,6 @@ public:
 private:
     void cover(Output& output);
     void show(Output& output, const gfx::PixelRect& changed);
-    void send(Output& output);
     void turn();
     void wait();
 
@@ -220,6 +248,7 @@ private:
 
     FrameLoop m_loop { kMovingFramePeriod };
     double m_start = secondsNow();
+    double m_lastMovingDraw = -1;
     std::optional<std::pair<double, double>> m_pointerAnchor;
     int m_signalPipe = -1;
     bool m_running = true;
@@ -321,13 +350,12 @@ const wp_fractional_scale_v1_listener kFractionalScaleListener {
         },
 };
 
+// The compositor wants the next picture: the next turn draws it, when one is due.
 const wl_callback_listener kFrameListener {
     .done =
         [](void* data, wl_callback* callback, std::uint32_t) {
-            auto* output = static_cast<Output*>(data);
             wl_callback_destroy(callback);
-            output->frameCallback = nullptr;
-            output->host->sent(*output);
+            static_cast<Output*>(data)->frameCallback = nullptr;
         },
 };
 
@@ -462,15 +490,27 @@ void Host::removeGlobal(std::uint32_t name)
     m_outputs.erase(gone);
 }
 
+// A keyboard or mouse unplugged and plugged in again (or a virtual one come and gone) is a new
+// device to the seat: the old proxy hears nothing more, so it goes and a new one is made.
 void Host::seatCapabilities(std::uint32_t capabilities)
 {
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !m_keyboard) {
+    const bool canRelease = wl_seat_get_version(m_seat) >= WL_KEYBOARD_RELEASE_SINCE_VERSION;
+    const bool hasKeyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
+    if (hasKeyboard && !m_keyboard) {
         m_keyboard = wl_seat_get_keyboard(m_seat);
         wl_keyboard_add_listener(m_keyboard, &kKeyboardListener, this);
+    } else if (!hasKeyboard && m_keyboard) {
+        canRelease ? wl_keyboard_release(m_keyboard) : wl_keyboard_destroy(m_keyboard);
+        m_keyboard = nullptr;
     }
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) && !m_pointer) {
+    const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
+    if (hasPointer && !m_pointer) {
         m_pointer = wl_seat_get_pointer(m_seat);
         wl_pointer_add_listener(m_pointer, &kPointerListener, this);
+    } else if (!hasPointer && m_pointer) {
+        canRelease ? wl_pointer_release(m_pointer) : wl_pointer_destroy(m_pointer);
+        m_pointer = nullptr;
+        m_pointerAnchor.reset();
     }
 }
 
@@ -557,19 +597,21 @@ void Host::resize(Output& output, int width, int height)
     if (output.session)
         output.session->setTarget(nullptr, scale);
     output.target.reset();
-    output.unsent = {};
-    output.picture.assign(static_cast<size_t>(pixelWidth) * static_cast<size_t>(pixelHeight) * 4, 0);
-    output.target = anim::PixelBufferTarget::create(output.picture.data(), pixelWidth, pixelHeight, pixelWidth * 4,
-        [this, &output](const gfx::PixelRect& changed) { show(output, changed); });
-    for (auto& buffer : output.buffers) {
+    // The first frame draws the whole picture into the first buffer; the second has it all to
+    // catch up with.
+    for (auto& buffer : output.buffers)
         buffer = ShmBuffer::make(m_shm, pixelWidth, pixelHeight);
-        if (!buffer || !output.target) {
-            log("Cannot make the pictures for an output of " + std::to_string(pixelWidth) + "x"
-                + std::to_string(pixelHeight) + " pixels (not enough memory?)");
-            closeSurface(output);
-            return;
-        }
-        buffer->becameStale({ 0, 0, pixelWidth, pixelHeight });
+    if (output.buffers[1])
+        output.buffers[1]->becameStale({ 0, 0, pixelWidth, pixelHeight });
+    output.latest = 0;
+    if (output.buffers[0] && output.buffers[1])
+        output.target = anim::PixelBufferTarget::create(output.buffers[0]->pixels(), pixelWidth, pixelHeight,
+            pixelWidth * 4, [this, &output](const gfx::PixelRect& changed) { show(output, changed); });
+    if (!output.target) {
+        log("Cannot make the pictures for an output of " + std::to_string(pixelWidth) + "x"
+            + std::to_string(pixelHeight) + " pixels (not enough memory?)");
+        closeSurface(output);
+        return;
     }
     if (fractional) {
         wl_surface_set_buffer_scale(output.surface, 1);
@@ -593,63 +635,58 @@ void Host::resize(Output& output, int width, int height)
     output.session->setTarget(output.target.get(), scale);
 }
 
+// A frame has drawn `changed` into the output's free buffer: the rest of it catches up with the
+// latest picture, and it is shown.
 void Host::show(Output& output, const gfx::PixelRect& changed)
 {
-    for (auto& buffer : output.buffers)
-        buffer->becameStale(changed);
-    output.unsent = output.unsent.united(changed);
-    send(output);
-}
-
-// Commits what changed in a buffer the compositor is not reading, and asks to hear when it
-// wants the next picture.
-void Host::send(Output& output)
-{
-    if (output.unsent.isEmpty() || output.frameCallback)
-        return;
-    const auto free = std::find_if(
-        output.buffers.begin(), output.buffers.end(), [](const auto& buffer) { return buffer && !buffer->isBusy(); });
-    if (free == output.buffers.end())
-        return; // sent when one is released
-    (*free)->takeFrom(output.picture.data());
-    wl_surface_attach(output.surface, (*free)->buffer(), 0, 0);
-    const auto& area = output.unsent;
-    wl_surface_damage_buffer(output.surface, area.x, area.y, area.width, area.height);
+    ShmBuffer* drawn = output.freeBuffer();
+    if (!drawn)
+        return; // cannot be: frames are drawn into a free buffer only
+    ShmBuffer& latest = *output.buffers[output.latest];
+    if (drawn != &latest) {
+        drawn->catchUp(latest, changed);
+        output.latest = 1 - output.latest;
+    }
+    for (auto& buffer : output.buffers) {
+        if (buffer.get() != drawn)
+            buffer->becameStale(changed);
+    }
+    drawn->markBusy();
+    wl_surface_attach(output.surface, drawn->buffer(), 0, 0);
+    wl_surface_damage_buffer(output.surface, changed.x, changed.y, changed.width, changed.height);
     output.frameCallback = wl_surface_frame(output.surface);
     wl_callback_add_listener(output.frameCallback, &kFrameListener, &output);
     wl_surface_commit(output.surface);
-    output.unsent = {};
-}
-
-void Host::sent(Output& output)
-{
-    // The compositor wants the next picture: what changed while it showed this one goes now.
-    send(output);
 }
 
 // Runs what is due and draws what changed, on every output that may be drawn on.
 void Host::turn()
 {
-    m_loop.advance(elapsed());
+    const double now = elapsed();
+    const bool moving = m_loop.advance(now);
+    const bool pictureDue = !moving || now - m_lastMovingDraw >= kMovingFramePeriod - kFrameSlack;
+    bool drew = false;
     for (const auto& output : m_outputs) {
-        if (!output->isReadyToDraw())
+        if (!pictureDue || !output->isReadyToDraw() || !output->target->drawInto(output->freeBuffer()->pixels()))
             continue;
-        if (output->unsent.isEmpty())
-            output->session->draw(elapsed());
-        else
-            send(*output);
+        output->session->draw(now);
+        drew = true;
     }
+    if (drew && moving)
+        m_lastMovingDraw = now;
 }
 
 // Sleeps until the compositor says something, a signal or a settings change comes, or the
-// next frame call (or, while a shape moves and no output awaits the compositor, the next
-// picture) is due.
+// next frame call (or, while a shape moves and an output may be drawn on, the next picture)
+// is due.
 void Host::wait()
 {
     const double now = elapsed();
-    const bool awaitingCompositor = std::any_of(m_outputs.begin(), m_outputs.end(),
-        [](const auto& output) { return output->frameCallback != nullptr || !output->unsent.isEmpty(); });
-    const double wait = awaitingCompositor ? m_loop.secondsToNextFrameCall(now) : m_loop.secondsToWait(now);
+    const bool mayDraw
+        = std::any_of(m_outputs.begin(), m_outputs.end(), [](const auto& output) { return output->isReadyToDraw(); });
+    double wait = m_loop.secondsToNextFrameCall(now);
+    if (m_loop.isMoving() && mayDraw)
+        wait = std::min(wait, std::max(0.0, m_lastMovingDraw + kMovingFramePeriod - now));
 
     while (wl_display_prepare_read(m_display) != 0)
         wl_display_dispatch_pending(m_display);
