@@ -10,6 +10,7 @@
 #include "anim/cairo_target.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -133,6 +134,24 @@ bool makeTarget(Output& output)
 bool placesItsOwnWindows(const WindowOptions& options, int displays)
 {
     return options.fullscreen && displays > 1 && std::string_view(SDL_GetCurrentVideoDriver()) == "x11";
+}
+
+// No window manager gives a placed window the keyboard, and SDL grabs it only for a window
+// that has the focus: the saver takes it as XScreenSaver does, trying for up to a second while
+// another client still holds it.
+void grabKeyboard(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    for (int tries = 0; tries < 20; ++tries) {
+        if (XGrabKeyboard(info.info.x11.display, info.info.x11.window, True, GrabModeAsync, GrabModeAsync, CurrentTime)
+            == GrabSuccess)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    log("Cannot take the keyboard: keys will not end the saver, the mouse will");
 }
 
 bool openOutput(
@@ -289,11 +308,8 @@ int runWindowed(const WindowOptions& options, const ViewFactory& makeView, Setti
         if (options.fullscreen)
             SDL_ShowCursor(SDL_DISABLE);
         // No window manager gives a placed window the keyboard: it takes it.
-        if (placed && !outputs.empty()) {
-            SDL_RaiseWindow(outputs.back()->window);
-            SDL_SetWindowInputFocus(outputs.back()->window);
-            SDL_SetWindowKeyboardGrab(outputs.back()->window, SDL_TRUE);
-        }
+        if (placed && !outputs.empty())
+            grabKeyboard(outputs.front()->window);
 
         const Uint32 settingsChanged = SDL_RegisterEvents(1);
         const SettingsWakeUp wakeUp(watcher, settingsChanged);
