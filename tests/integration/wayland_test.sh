@@ -5,10 +5,10 @@
 # swayidle must start it on idle. Then once on a headless weston, which has no layer shell:
 # the full-screen windows stand in, and SIGTERM ends it.
 #
-#     wayland_test.sh BUILD_DIR SOURCE_DIR SCREEN_PROBE
+#     wayland_test.sh BUILD_DIR SOURCE_DIR SCREEN_PROBE POINTER
 # Exit status 77 (skipped) when sway, grim or wtype is missing or sway cannot start.
 set -uo pipefail
-build=$1 source=$2 probe=$3
+build=$1 source=$2 probe=$3 pointer=$4
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() {
     echo "FAILED: $*"
@@ -22,7 +22,7 @@ done
 work=$(mktemp -d /tmp/kaleon-wayland-XXXXXX)
 chmod 755 "$work"
 cleanup() {
-    pkill -KILL -f "^kaleon --fullscreen" 2>/dev/null
+    [ -n "${saver:-}" ] && kill -KILL "$saver" 2>/dev/null
     for pid in ${idle:-} ${compositor:-}; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$work"
@@ -31,6 +31,7 @@ trap cleanup EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install"
 chmod -R a+rX "$work/prefix"
+cp "$pointer" "$work/prefix/bin/" && chmod a+rx "$work/prefix/bin/${pointer##*/}"
 palette=$(grep -o '<string>[0-9A-Fa-f]\{6\}</string>' "$source/resources/Ocean.plist" | sed 's/<[^>]*>//g' | tr a-f A-F)
 
 # sway will not run as root: it, and everything that talks to it, runs as nobody.
@@ -141,6 +142,21 @@ as kaleon --quit 2>"$work/quit-again.log" && fail "kaleon --quit found a saver w
 grep -q "no full-screen saver is running" "$work/quit-again.log" || fail "kaleon --quit with none running said: $(cat "$work/quit-again.log")"
 echo "kaleon --quit ended it"
 
+# The pointer: a move of a few points is noise, one past them ends it, and so does a click.
+start_kaleon "$work/pointer.log"
+sleep 1.5
+as WAYLAND_DISPLAY="$socket" kaleon_wayland_pointer move 4 3 || fail "cannot move a virtual pointer"
+sleep 0.5
+kill -0 "$saver" 2>/dev/null || fail "a pointer move of 5 points ended kaleon"
+as WAYLAND_DISPLAY="$socket" kaleon_wayland_pointer move 40 30 || fail "cannot move a virtual pointer"
+await_end "$saver" 20 || fail "kaleon still runs two seconds after the pointer moved 50 points"
+[ "$ended" -eq 0 ] || fail "kaleon ended with status $ended after the pointer moved"
+start_kaleon "$work/click.log"
+sleep 1.5
+as WAYLAND_DISPLAY="$socket" kaleon_wayland_pointer click || fail "cannot click a virtual pointer"
+await_end "$saver" 20 || fail "kaleon still runs two seconds after a click"
+echo "a small move was ignored; a larger one ended it, and so did a click"
+
 # Every time: twenty starts, each ended by a key as soon as it covers the outputs.
 for run in $(seq 20); do
     start_kaleon "$work/run.log"
@@ -154,15 +170,15 @@ echo "20 of 20 runs ended by a key"
 
 # swayidle starts it when the seat has been idle a second, and `kaleon --quit` ends it on resume.
 if command -v swayidle >/dev/null; then
-    spawn "$work/swayidle.log" WAYLAND_DISPLAY="$socket" swayidle timeout 1 'kaleon --fullscreen --speed 100' \
+    spawn "$work/swayidle.log" WAYLAND_DISPLAY="$socket" swayidle timeout 1 'kaleon --fullscreen --speed 100 --seed 7' \
         resume 'kaleon --quit'
     idle=$!
-    for _ in $(seq 50); do pgrep -f "^kaleon --fullscreen" >/dev/null && break; sleep 0.1; done
-    pgrep -f "^kaleon --fullscreen" >/dev/null || fail "swayidle did not start kaleon"
+    for _ in $(seq 50); do pgrep -f "^kaleon --fullscreen --speed 100 --seed 7$" >/dev/null && break; sleep 0.1; done
+    pgrep -f "^kaleon --fullscreen --speed 100 --seed 7$" >/dev/null || fail "swayidle did not start kaleon"
     sleep 1.5
     as WAYLAND_DISPLAY="$socket" wtype -s 400 x || fail "wtype"
-    for _ in $(seq 30); do pgrep -f "^kaleon --fullscreen" >/dev/null || break; sleep 0.1; done
-    pgrep -f "^kaleon --fullscreen" >/dev/null && fail "kaleon started by swayidle still runs after a key"
+    for _ in $(seq 30); do pgrep -f "^kaleon --fullscreen --speed 100 --seed 7$" >/dev/null || break; sleep 0.1; done
+    pgrep -f "^kaleon --fullscreen --speed 100 --seed 7$" >/dev/null && fail "kaleon started by swayidle still runs after a key"
     # A second idle second after the key starts another: it goes with swayidle.
     kill "$idle"; wait "$idle" 2>/dev/null; idle=
     as kaleon --quit 2>/dev/null
@@ -182,9 +198,14 @@ if command -v Xwayland >/dev/null; then
     sleep 3.5
     kill -0 "$saver" 2>/dev/null || fail "kaleon ended by itself under Xwayland"
     check_outputs "${all[@]}"
-    kill -TERM "$saver"
-    await_end "$saver" 10 || fail "kaleon still runs a second after SIGTERM under Xwayland"
-    echo "Xwayland ($x_display): every output covered"
+    as WAYLAND_DISPLAY="$socket" wtype -s 400 x || fail "wtype"
+    await_end "$saver" 20 || fail "kaleon still runs under Xwayland two seconds after a key"
+    spawn "$work/xwayland.log" DISPLAY="$x_display" WAYLAND_DISPLAY="$socket" kaleon --fullscreen --backend x11
+    saver=$!
+    sleep 1.5
+    as WAYLAND_DISPLAY="$socket" kaleon_wayland_pointer move 40 30 || fail "cannot move a virtual pointer"
+    await_end "$saver" 20 || fail "kaleon still runs under Xwayland two seconds after the pointer moved 50 points"
+    echo "Xwayland ($x_display): every output covered; a key ended it, and the pointer"
 else
     echo "Xwayland check skipped: no Xwayland (Debian package xwayland)"
 fi
