@@ -1,8 +1,13 @@
 // What showing the saver costs a machine without a GPU: kaleon on a 1920x1080 virtual X
 // server (Xvfb) for ten intervals at the default speed, as XScreenSaver runs it (--root) and
-// full screen in its own SDL window (--fullscreen). Counters: the CPU share of kaleon and of
-// the X server over the run (from /proc, percent of one core), kaleon's peak resident memory,
-// and, for --root, the pixels sent to the X server a second while shapes moved.
+// full screen in its own SDL window (--fullscreen), and on a headless sway's 1920x1080 output
+// through the Wayland backend. Counters: the CPU share of kaleon and of the display server
+// over the run (from /proc, percent of one core), kaleon's peak resident memory, its wake-ups
+// a second after the first five seconds (voluntary context switches of all its threads) and,
+// for --root, the pixels sent to the X server a second while shapes moved. Between slides
+// (the last 30 % of each interval) nothing should wake kaleon: kaleon_asleep_share is the
+// share of the run spent in stretches of 0.25 s or more without one wake-up (about 0.3 when
+// it sleeps through every pause), kaleon_longest_sleep_s the longest of them.
 // The settings window (kaleon-config) is measured the same way with its 400x225 preview, and
 // for the time from launch to a picture of its first preview frame.
 // Reference: the same server with nothing drawing on it; for the launch, `kaleon-config --help`.
@@ -11,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -31,6 +37,8 @@ namespace {
 
 constexpr double kTenDefaultIntervals = 45.0;
 constexpr const char* kDisplay = ":97";
+// A stretch without a wake-up this long or longer counts as asleep.
+constexpr double kLongSleep = 0.25;
 
 pid_t spawn(std::vector<std::string> arguments, const std::string& errors = "/dev/null")
 {
@@ -76,6 +84,21 @@ double peakResidentMegabytes(pid_t pid)
     return 0;
 }
 
+// Times the process's threads gave up the processor to wait: each is one wake-up later.
+std::uint64_t wakeUps(pid_t pid)
+{
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream file(task.path() / "status");
+        for (std::string line; std::getline(file, line);) {
+            if (line.starts_with("voluntary_ctxt_switches:"))
+                total += std::stoull(line.substr(line.find(':') + 1));
+        }
+    }
+    return total;
+}
+
 double secondsNow()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -91,8 +114,51 @@ std::filesystem::path scratchFolder()
     return scratch;
 }
 
-pid_t startServer(benchmark::State& state)
+enum class Server { X, Sway };
+
+// sway will not run as root: there it runs as nobody, and kaleon (root) still reaches its socket.
+pid_t startSway(benchmark::State& state, const std::filesystem::path& scratch)
 {
+    const auto runtime = scratch / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    std::filesystem::permissions(scratch, std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    const auto config = scratch / "sway.conf";
+    std::ofstream(config) << "output * mode 1920x1080\n";
+    std::vector<std::string> command;
+    if (::getuid() == 0) {
+        if (::chown(runtime.c_str(), 65534, 65534) != 0)
+            state.SkipWithError("cannot hand the runtime folder to nobody");
+        std::filesystem::permissions(config,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
+                | std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+        command = { "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups" };
+    }
+    command.insert(command.end(),
+        { "env", "-i", "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + runtime.string(), "WLR_BACKENDS=headless",
+            "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman", "sway", "-c", config.string() });
+    const pid_t server = spawn(command);
+    for (int tries = 0; server > 0 && tries < 50; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (std::filesystem::exists(runtime / "wayland-1")) {
+            ::setenv("WAYLAND_DISPLAY", (runtime / "wayland-1").c_str(), 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            return server;
+        }
+    }
+    state.SkipWithError("cannot start sway (Debian package sway)");
+    if (server > 0) {
+        ::kill(server, SIGTERM);
+        ::waitpid(server, nullptr, 0);
+    }
+    return -1;
+}
+
+pid_t startServer(benchmark::State& state, Server kind = Server::X)
+{
+    if (kind == Server::Sway)
+        return startSway(state, std::filesystem::temp_directory_path() / "kaleon-display-bench");
+    ::unsetenv("WAYLAND_DISPLAY");
     const pid_t server = spawn({ "Xvfb", kDisplay, "-screen", "0", "1920x1080x24", "-nolisten", "tcp" });
     if (server < 0)
         state.SkipWithError("cannot start Xvfb");
@@ -102,22 +168,46 @@ pid_t startServer(benchmark::State& state)
 }
 
 // Runs `kaleon` (no arguments: nothing) on a fresh server for ten intervals.
-void measure(benchmark::State& state, const std::vector<std::string>& kaleon)
+void measure(benchmark::State& state, const std::vector<std::string>& kaleon, Server kind = Server::X)
 {
     const auto scratch = scratchFolder();
     for (auto _ : state) {
-        const pid_t server = startServer(state);
+        const pid_t server = startServer(state, kind);
         if (server < 0)
             return;
         const double serverStart = cpuSeconds(server);
         const double start = secondsNow();
         const std::string errors = (scratch / "kaleon.log").string();
         const pid_t saver = kaleon.empty() ? 0 : spawn(kaleon, errors);
-        std::this_thread::sleep_for(std::chrono::duration<double>(kTenDefaultIntervals));
+        constexpr double kSettling = 5;
+        std::this_thread::sleep_for(std::chrono::duration<double>(kSettling));
+        const std::uint64_t settledWakeUps = saver > 0 ? wakeUps(saver) : 0;
+        // Between slides kaleon should not wake at all: the stretches in which it did not.
+        double asleep = 0;
+        double longestSleep = 0;
+        std::uint64_t lastWakeUps = settledWakeUps;
+        double lastWake = secondsNow();
+        const auto noteSleep = [&](double now) {
+            const double slept = now - lastWake;
+            longestSleep = std::max(longestSleep, slept);
+            if (slept >= kLongSleep)
+                asleep += slept;
+        };
+        while (secondsNow() - start < kTenDefaultIntervals) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::uint64_t now = saver > 0 ? wakeUps(saver) : 0;
+            if (now != lastWakeUps) {
+                noteSleep(secondsNow());
+                lastWakeUps = now;
+                lastWake = secondsNow();
+            }
+        }
+        noteSleep(secondsNow());
         const double seconds = secondsNow() - start;
         const double saverCPU = saver > 0 ? cpuSeconds(saver) : 0;
         const double peak = saver > 0 ? peakResidentMegabytes(saver) : 0;
         const double serverCPU = cpuSeconds(server) - serverStart;
+        const std::uint64_t lateWakeUps = saver > 0 ? wakeUps(saver) - settledWakeUps : 0;
         if (saver > 0) {
             ::kill(saver, SIGTERM);
             ::waitpid(saver, nullptr, 0);
@@ -126,9 +216,14 @@ void measure(benchmark::State& state, const std::vector<std::string>& kaleon)
         ::waitpid(server, nullptr, 0);
         state.SetIterationTime(seconds);
         state.counters["kaleon_cpu_percent"] = 100 * saverCPU / seconds;
-        state.counters["x_server_cpu_percent"] = 100 * serverCPU / seconds;
+        state.counters["server_cpu_percent"] = 100 * serverCPU / seconds;
         state.counters["together_cpu_percent"] = 100 * (saverCPU + serverCPU) / seconds;
         state.counters["kaleon_peak_MB"] = peak;
+        state.counters["kaleon_wakeups_per_s"] = static_cast<double>(lateWakeUps) / (seconds - kSettling);
+        if (saver > 0) {
+            state.counters["kaleon_longest_sleep_s"] = longestSleep;
+            state.counters["kaleon_asleep_share"] = asleep / (seconds - kSettling);
+        }
         // "... sent N pixels to the X server, R a second while shapes moved"
         std::ifstream log(errors);
         for (std::string line; std::getline(log, line);) {
@@ -156,6 +251,18 @@ void BM_Fullscreen1920x1080(benchmark::State& state)
     measure(state, { KALEON_BINARY, "--fullscreen" });
 }
 BENCHMARK(BM_Fullscreen1920x1080)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_IdleSwayReference(benchmark::State& state)
+{
+    measure(state, {}, Server::Sway);
+}
+BENCHMARK(BM_IdleSwayReference)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_WaylandFullscreen1920x1080(benchmark::State& state)
+{
+    measure(state, { KALEON_BINARY, "--fullscreen", "--backend", "wayland" }, Server::Sway);
+}
+BENCHMARK(BM_WaylandFullscreen1920x1080)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void BM_SettingsWindowPreview(benchmark::State& state)
 {
