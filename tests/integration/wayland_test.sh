@@ -63,8 +63,12 @@ check_outputs() { # check_outputs OUTPUT...
             || fail "grim cannot take $output"
         files+=("$home/$output.png")
     done
+    check_pictures "${files[@]}"
+}
+
+check_pictures() { # check_pictures PNG...
     local shown
-    shown=$("$probe" --png "${files[@]}") || fail "cannot read the pictures"
+    shown=$("$probe" --png "$@") || fail "cannot read the pictures"
     echo "$shown"
     while read -r _ number size _ colours; do
         local count=0
@@ -126,6 +130,13 @@ mapfile -t all < <(outputs)
 [ "${#all[@]}" -eq 3 ] || fail "sway made no third output"
 echo "output added while running: ${all[2]}"
 check_outputs "${all[2]}"
+
+# A HiDPI output: scale 2 gives it pictures of twice the points.
+sm output "${all[0]}" scale 2 || fail "swaymsg output scale"
+sleep 1.5
+kill -0 "$saver" 2>/dev/null || fail "kaleon ended when an output's scale changed"
+check_outputs "${all[0]}"
+echo "output ${all[0]} at scale 2 still covered"
 
 # A key ends it. wtype's keyboard must be seen before its key is: it holds the key down a while.
 as WAYLAND_DISPLAY="$socket" wtype -s 400 x || fail "wtype"
@@ -213,7 +224,8 @@ kill "$compositor"; wait "$compositor" 2>/dev/null; compositor=
 
 # weston has no layer shell: a full-screen window on each output, said once, and SIGTERM ends it.
 if command -v weston >/dev/null; then
-    spawn "$work/weston.log" weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0
+    spawn "$work/weston.log" weston --backend=headless-backend.so --socket=wayland-weston --idle-time=0 \
+        --use-pixman --width=800 --height=600 --debug
     compositor=$!
     for _ in $(seq 50); do [ -S "$runtime/wayland-weston" ] && break; sleep 0.1; done
     if [ -S "$runtime/wayland-weston" ]; then
@@ -223,6 +235,11 @@ if command -v weston >/dev/null; then
         kill -0 "$saver" 2>/dev/null || fail "kaleon ended by itself on weston"
         [ "$(grep -c "no layer shell; covering each output with a full-screen window" "$work/weston-kaleon.log")" -eq 1 ] \
             || fail "kaleon did not say once that it falls back to full-screen windows"
+        if command -v weston-screenshooter >/dev/null; then
+            (cd "$home" && rm -f wayland-screenshot-*.png && as WAYLAND_DISPLAY="$socket" weston-screenshooter) \
+                || fail "weston-screenshooter"
+            check_pictures "$home"/wayland-screenshot-*.png
+        fi
         kill -TERM "$saver"
         await_end "$saver" 10 || fail "kaleon still runs a second after SIGTERM on weston"
         [ "$ended" -eq 143 ] || fail "kaleon did not end by SIGTERM (status $ended)"
