@@ -197,6 +197,12 @@ if command -v swayidle >/dev/null; then
 else
     echo "swayidle check skipped: no swayidle (Debian package swayidle)"
 fi
+# The settings window is a Wayland window of its own here (no DISPLAY to fall back on).
+as WAYLAND_DISPLAY="$socket" timeout 30 kaleon-config --screenshot "$home/settings.png" >"$work/settings.log" 2>&1 \
+    || fail "kaleon-config cannot show its window on Wayland"
+[ -s "$home/settings.png" ] || fail "kaleon-config took no picture of its window on Wayland"
+echo "kaleon-config: a native Wayland window"
+
 # Through Xwayland (SDL on X11) each output has a window of its own too.
 if command -v Xwayland >/dev/null; then
     sm exec "printenv DISPLAY > $home/display"
