@@ -672,8 +672,10 @@ void Host::turn()
         output->session->draw(now);
         drew = true;
     }
+    // The period runs from the end of a picture, as in the other hosts: a slow picture leaves
+    // the processor its rest before the next.
     if (drew && moving)
-        m_lastMovingDraw = now;
+        m_lastMovingDraw = elapsed();
 }
 
 // Sleeps until the compositor says something, a signal or a settings change comes, or the
