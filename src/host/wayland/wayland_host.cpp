@@ -9,9 +9,16 @@
 #include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 // The layer shell names an argument "namespace": a C header, not written for C++.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define namespace layer_namespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 #include <algorithm>
 #include <array>
