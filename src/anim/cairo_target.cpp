@@ -153,15 +153,19 @@ bool PixelBufferTarget::drawInto(std::uint8_t* pixels)
 {
     if (cairo_image_surface_get_data(m_surface.get()) == pixels)
         return true;
-    gfx::CairoSurface surface(
-        cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(m_surface.get()),
-            cairo_image_surface_get_height(m_surface.get()), cairo_image_surface_get_stride(m_surface.get())));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return false;
-    auto context = gfx::createContext(surface.get());
-    setContext(context.get());
-    m_context = std::move(context);
-    m_surface = std::move(surface);
+    // A pair of buffers takes turns: the one drawn into before is kept for its next turn.
+    if (!m_spareSurface || cairo_image_surface_get_data(m_spareSurface.get()) != pixels) {
+        gfx::CairoSurface surface(cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24,
+            cairo_image_surface_get_width(m_surface.get()), cairo_image_surface_get_height(m_surface.get()),
+            cairo_image_surface_get_stride(m_surface.get())));
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+        m_spareContext = gfx::createContext(surface.get());
+        m_spareSurface = std::move(surface);
+    }
+    std::swap(m_surface, m_spareSurface);
+    std::swap(m_context, m_spareContext);
+    setContext(m_context.get());
     return true;
 }
 

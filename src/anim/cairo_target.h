@@ -76,6 +76,8 @@ private:
     PixelBufferTarget(gfx::CairoSurface surface, gfx::CairoContext context, Show show);
     gfx::CairoSurface m_surface;
     gfx::CairoContext m_context;
+    gfx::CairoSurface m_spareSurface; // the other buffer's, once drawInto has been given one
+    gfx::CairoContext m_spareContext;
     Show m_show;
 };
 

@@ -112,6 +112,12 @@ int watchEndingSignals(std::chrono::milliseconds grace)
     return g_loopPipe[0];
 }
 
+int receivedEndingSignal(int descriptor)
+{
+    unsigned char received = 0;
+    return ::read(descriptor, &received, 1) == 1 ? received : 0;
+}
+
 void endWhenHungUp(int connection, std::chrono::milliseconds grace)
 {
     g_graceMilliseconds = grace.count();

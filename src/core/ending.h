@@ -15,6 +15,10 @@ inline constexpr std::chrono::milliseconds kEndingGrace { 1000 };
 // the signals still end the process then, after the grace. Called once per process.
 int watchEndingSignals(std::chrono::milliseconds grace = kEndingGrace);
 
+// The signal that arrived on `descriptor` (as returned by watchEndingSignals), or 0 when none
+// could be read.
+int receivedEndingSignal(int descriptor);
+
 // From now on the process also ends, `grace` after `connection` (a display server's socket)
 // hangs up, if it has not ended by then: a saver whose display went away has nothing left to
 // do. It removes the temporary files in progress and exits with status 0.

@@ -7,6 +7,7 @@
 # Exit status 77 (skipped) when Xvfb or xdotool is missing.
 set -uo pipefail
 build=$1 source=$2 probe=$3
+. "$(dirname "$0")/screen_checks.sh"
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
 command -v Xvfb >/dev/null || skip "no Xvfb"
@@ -28,13 +29,10 @@ start_server() { # start_server DISPLAY SIZE
     for _ in $(seq 50); do DISPLAY=$1 xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
     skip "Xvfb did not start"
 }
-colours_of() { # colours_of PALETTE_FILE: its colours, upper case
-    grep -o '<string>[0-9A-Fa-f]\{6\}</string>' "$source/resources/$1" | sed 's/<[^>]*>//g' | tr a-f A-F
-}
 shows_only() { # shows_only DISPLAY PALETTE_FILE: every colour on the screen is one of the palette's
     local shown allowed
     shown=$(DISPLAY=$1 "$probe" | head -1)
-    allowed=$(colours_of "$2")
+    allowed=$(palette_colours "$2")
     for entry in ${shown#*COLOURS}; do
         echo "$allowed" | grep -qx "${entry%%:*}" || { echo "$shown"; return 1; }
     done

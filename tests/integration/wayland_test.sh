@@ -9,6 +9,7 @@
 # Exit status 77 (skipped) when sway, grim or wtype is missing or sway cannot start.
 set -uo pipefail
 build=$1 source=$2 probe=$3 pointer=$4
+. "$(dirname "$0")/screen_checks.sh"
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() {
     echo "FAILED: $*"
@@ -32,7 +33,7 @@ trap cleanup EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install"
 chmod -R a+rX "$work/prefix"
 cp "$pointer" "$work/prefix/bin/" && chmod a+rx "$work/prefix/bin/${pointer##*/}"
-palette=$(grep -o '<string>[0-9A-Fa-f]\{6\}</string>' "$source/resources/Ocean.plist" | sed 's/<[^>]*>//g' | tr a-f A-F)
+palette=$(palette_colours Ocean.plist)
 
 # sway will not run as root: it, and everything that talks to it, runs as nobody.
 as_user=()
@@ -70,15 +71,7 @@ check_pictures() { # check_pictures PNG...
     local shown
     shown=$("$probe" --png "$@") || fail "cannot read the pictures"
     echo "$shown"
-    while read -r _ number size _ colours; do
-        local count=0
-        for entry in $colours; do
-            local colour=${entry%%:*}
-            echo "$palette" | grep -qx "$colour" || fail "output $number ($size) shows $colour, not an Ocean colour"
-            count=$((count + 1))
-        done
-        [ "$count" -ge 2 ] || fail "output $number shows no shape over its background: $colours"
-    done <<< "$shown"
+    check_shown output "$palette" "$shown"
 }
 
 start_kaleon() { # start_kaleon LOG: a saver on $socket, as an idle manager would start it

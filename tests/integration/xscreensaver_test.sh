@@ -8,6 +8,7 @@
 # Exit status 77 (skipped) when Xvfb or the daemon is missing or cannot start.
 set -uo pipefail
 build=$1 source=$2 probe=$3
+. "$(dirname "$0")/screen_checks.sh"
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; [ -f "$work/daemon.log" ] && tail -20 "$work/daemon.log"; exit 1; }
 command -v Xvfb >/dev/null || skip "no Xvfb"
@@ -26,7 +27,7 @@ trap cleanup EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install"
 chmod -R a+rX "$work/prefix"
 # The palette the hack is told to use, and its colours.
-palette=$(grep -o '<string>[0-9A-Fa-f]\{6\}</string>' "$source/resources/Ocean.plist" | sed 's/<[^>]*>//g' | tr a-f A-F)
+palette=$(palette_colours Ocean.plist)
 
 # The daemon refuses to run as root: run it (and so the hack) as nobody.
 as_user=()
@@ -83,16 +84,7 @@ CONF
     shown=$(DISPLAY=$display "$probe") || fail "cannot read the screens"
     echo "$shown"
     [ "$(echo "$shown" | wc -l)" -eq $# ] || fail "expected $# screens"
-    while read -r _ number size _ colours; do
-        local count=0
-        for entry in $colours; do
-            local colour=${entry%%:*}
-            echo "$palette" | grep -qx "$colour" || fail "screen $number shows $colour, not an Ocean colour"
-            count=$((count + 1))
-        done
-        # The first colour is the background; a shape adds at least one more.
-        [ "$count" -ge 2 ] || fail "screen $number shows no shape over its background: $colours"
-    done <<< "$shown"
+    check_shown screen "$palette" "$shown"
 
     "${as_user[@]}" "${env[@]}" xscreensaver-command -deactivate >/dev/null || fail "deactivate"
     # SIGTERM ends the hack at once (within a frame), before the screen has faded back in.

@@ -715,9 +715,7 @@ void Host::wait()
         return;
     }
     if (watched[1].revents & POLLIN) {
-        unsigned char received = 0;
-        if (::read(m_signalPipe, &received, 1) == 1)
-            m_endingSignal = received;
+        m_endingSignal = receivedEndingSignal(m_signalPipe);
         m_running = false;
     }
     if (m_watcher && (watched[2].revents & POLLIN))

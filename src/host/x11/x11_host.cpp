@@ -364,9 +364,7 @@ private:
         if (XPending(m_display) == 0)
             ::poll(watched.data(), watched.size(), std::max(0, static_cast<int>(std::ceil(wait * 1000))));
         if (watched[1].revents & POLLIN) {
-            unsigned char received = 0;
-            if (::read(m_signalPipe, &received, 1) == 1)
-                m_endingSignal = received;
+            m_endingSignal = receivedEndingSignal(m_signalPipe);
             m_running = false;
         }
         if (m_watcher && (watched[2].revents & POLLIN))
