@@ -105,6 +105,15 @@ TEST(KaleonRender, UnreadableOrReadOnlySettingsGiveTheDefaultsAndSaySo)
     std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
     std::filesystem::permissions(folder / "out", std::filesystem::perms::all);
     std::filesystem::permissions(folder / "config", std::filesystem::perms(0755));
+    // nobody may not reach the build tree (a clone in a folder of mode 0700): it runs copies.
+    std::string binary = KALEON_BINARY;
+    std::string resources = KALEON_RESOURCES_DIR;
+    if (root) {
+        std::filesystem::copy_file(binary, folder / "kaleon");
+        std::filesystem::copy(resources, folder / "resources", std::filesystem::copy_options::recursive);
+        binary = (folder / "kaleon").string();
+        resources = (folder / "resources").string();
+    }
     struct Case {
         const char* name;
         std::filesystem::perms folder, file;
@@ -123,10 +132,11 @@ TEST(KaleonRender, UnreadableOrReadOnlySettingsGiveTheDefaultsAndSaySo)
         std::vector<std::string> command;
         if (root)
             command = { "/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups" };
-        for (const std::string& argument : { std::string("/usr/bin/env"),
-                 "XDG_CONFIG_HOME=" + (folder / "config").string(), std::string("ASAN_OPTIONS=detect_leaks=0"),
-                 std::string(KALEON_BINARY), std::string("--render"), (folder / "out" / c.name).string(),
-                 std::string("--frames"), std::string("2"), std::string("--size"), std::string("32x18") })
+        for (const std::string& argument :
+            { std::string("/usr/bin/env"), "XDG_CONFIG_HOME=" + (folder / "config").string(),
+                "KALEON_RESOURCES=" + resources, std::string("ASAN_OPTIONS=detect_leaks=0"), binary,
+                std::string("--render"), (folder / "out" / c.name).string(), std::string("--frames"), std::string("2"),
+                std::string("--size"), std::string("32x18") })
             command.push_back(argument);
         const auto result = test::runProgram(command);
         EXPECT_EQ(result.status, 0) << result.errors;
